@@ -1,0 +1,29 @@
+#pragma once
+// Owning wrapper for an automation VARIANT.
+#include <windows.h>
+#include <oleauto.h>
+
+namespace tabulon {
+
+class Variant {
+public:
+    Variant() noexcept { VariantInit(&value_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    ~Variant() { VariantClear(&value_); }
+
+    VARIANT* get() noexcept { return &value_; }
+    const VARIANT* get() const noexcept { return &value_; }
+    VARIANT* operator->() noexcept { return &value_; }
+    // Clears the old value and hands out the slot for a callee to fill.
+    VARIANT* put() noexcept {
+        VariantClear(&value_);
+        return &value_;
+    }
+    VARTYPE vt() const noexcept { return value_.vt; }
+
+private:
+    VARIANT value_;
+};
+
+}  // namespace tabulon

@@ -1,0 +1,36 @@
+// The four exports of TB.dll (named in tb.def). There is no start-up code:
+// all plug-in work begins in _TB::Initialize.
+#include <windows.h>
+#include <olectl.h>
+
+#include "common/module_lock_win32.h"
+#include "component/class_factory_win32.h"
+#include "component/registration_win32.h"
+#include "plugin/tb_dispatch_win32.h"
+#include "tb_h.h"
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+    return TRUE;
+}
+
+HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (clsid != CLSID_TB) return CLASS_E_CLASSNOTAVAILABLE;
+    return tabulon::CreateTBClassFactory(riid, object);
+}
+
+HRESULT WINAPI DllCanUnloadNow() {
+    if (tabulon::ModuleLockCount() != 0) return S_FALSE;
+    tabulon::ReleaseTBTypeInfo();
+    return S_OK;
+}
+
+HRESULT WINAPI DllRegisterServer() { return tabulon::RegisterTBServer(); }
+
+HRESULT WINAPI DllUnregisterServer() { return tabulon::UnregisterTBServer(); }
+
+}  // extern "C"

@@ -1,0 +1,52 @@
+#include "plugin/tb_operations_win32.h"
+
+#include "common/bstr_win32.h"
+#include "common/com_error_win32.h"
+#include "plugin/command_table.h"
+#include "report/site_report.h"
+#include "settings/registry_settings_store_win32.h"
+#include "settings/settings_store.h"
+
+namespace tabulon {
+
+TBOperations::TBOperations() : discovery_([this] { return GetWinDir(); }) {}
+
+bool TBOperations::Initialize() {
+    discovery_.TouchShellWindows();
+    RegistrySettingsStore store;
+    SeedSettings(store);
+    return true;
+}
+
+Text TBOperations::GetWinDir() { return QueryWindowsDirectory(); }
+
+bool TBOperations::ParseCommand(TextView sCommand, BSTR* sResult) {
+    RegistrySettingsStore store;
+    const std::int16_t mode = ReadDisplayMode(store);
+    sBefore = ReadSetting(store, kBeforeKey);
+    sAfter = ReadSetting(store, kAfterKey);
+
+    const auto command = MatchCommand(sCommand);
+    if (!command) return false;
+    switch (*command) {
+        case Command::kAllWebsites: {
+            Text report;
+            try {
+                ComposeReport(mode, sBefore, sAfter, report, discovery_);
+            } catch (...) {
+                // The caller keeps the report as far as it was built.
+                ReplaceBstr(sResult, report);
+                throw;
+            }
+            ReplaceBstr(sResult, report);
+            return true;
+        }
+        case Command::kPickWebsite:
+        case Command::kOptions:
+        case Command::kAbout:
+            return false;
+    }
+    return false;
+}
+
+}  // namespace tabulon
