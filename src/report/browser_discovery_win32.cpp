@@ -1,0 +1,208 @@
+#include "report/browser_discovery_win32.h"
+
+#include <oleauto.h>
+
+#include <string>
+#include <utility>
+
+#include "common/bstr_win32.h"
+#include "common/com_error_win32.h"
+#include "common/failure.h"
+#include "common/variant_win32.h"
+
+namespace tabulon {
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+Text Quoted(TextView name) {
+    Text out = u"\"";
+    out += name;
+    out += u'"';
+    return out;
+}
+
+Text WindowName(long index) { return u"shell window " + FromUtf8(std::to_string(index)); }
+
+Text VarTypeName(VARTYPE vt) {
+    Text name;
+    if (vt & VT_BYREF) name += u"VT_BYREF|";
+    if (vt & VT_ARRAY) name += u"VT_ARRAY|";
+    if (vt & VT_VECTOR) name += u"VT_VECTOR|";
+    switch (vt & VT_TYPEMASK) {
+        // clang-format off
+        case VT_EMPTY: return name + u"VT_EMPTY";       case VT_NULL: return name + u"VT_NULL";
+        case VT_I2: return name + u"VT_I2";             case VT_I4: return name + u"VT_I4";
+        case VT_R4: return name + u"VT_R4";             case VT_R8: return name + u"VT_R8";
+        case VT_CY: return name + u"VT_CY";             case VT_DATE: return name + u"VT_DATE";
+        case VT_BSTR: return name + u"VT_BSTR";         case VT_DISPATCH: return name + u"VT_DISPATCH";
+        case VT_ERROR: return name + u"VT_ERROR";       case VT_BOOL: return name + u"VT_BOOL";
+        case VT_VARIANT: return name + u"VT_VARIANT";   case VT_UNKNOWN: return name + u"VT_UNKNOWN";
+        case VT_DECIMAL: return name + u"VT_DECIMAL";   case VT_I1: return name + u"VT_I1";
+        case VT_UI1: return name + u"VT_UI1";           case VT_UI2: return name + u"VT_UI2";
+        case VT_UI4: return name + u"VT_UI4";           case VT_I8: return name + u"VT_I8";
+        case VT_UI8: return name + u"VT_UI8";           case VT_INT: return name + u"VT_INT";
+        case VT_UINT: return name + u"VT_UINT";         case VT_RECORD: return name + u"VT_RECORD";
+        // clang-format on
+        default:
+            return name + u"variant type " + FromUtf8(std::to_string(vt & VT_TYPEMASK));
+    }
+}
+
+// The error details that Invoke hands back with DISP_E_EXCEPTION, freed on exit.
+struct ExceptionInfo : EXCEPINFO {
+    ExceptionInfo() : EXCEPINFO{} {}
+    ExceptionInfo(const ExceptionInfo&) = delete;
+    ExceptionInfo& operator=(const ExceptionInfo&) = delete;
+    ~ExceptionInfo() {
+        SysFreeString(bstrSource);
+        SysFreeString(bstrDescription);
+        SysFreeString(bstrHelpFile);
+    }
+};
+
+// Checks an Invoke result. For DISP_E_EXCEPTION the callee's own code and
+// description are what the caller gets to see.
+void CheckInvoke(HRESULT hr, ExceptionInfo& info, TextView what) {
+    if (hr != DISP_E_EXCEPTION) {
+        ThrowIfFailed(hr, what);
+        return;
+    }
+    if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+    HRESULT code = info.scode;
+    if (SUCCEEDED(code))
+        code = info.wCode ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, info.wCode) : E_FAIL;
+    const TextView detail = Bstr::View(info.bstrDescription);
+    if (detail.empty()) ThrowIfFailed(code, what);
+    Text description(what);
+    description += u" failed: ";
+    description += detail;
+    throw Failure(code, std::move(description));
+}
+
+// A call or property get with no arguments.
+void InvokeNoArguments(IDispatch& object, DISPID id, WORD flags, Variant& result, TextView what) {
+    DISPPARAMS none{};
+    ExceptionInfo info;
+    UINT bad_argument = 0;
+    const HRESULT hr = object.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &none,
+                                     result.put(), &info, &bad_argument);
+    CheckInvoke(hr, info, what);
+}
+
+// The automation way of stepping through a collection: its _NewEnum member.
+ComPtr<IEnumVARIANT> EnumerateCollection(IDispatch& collection) {
+    constexpr TextView what = u"Enumerating the shell's window collection";
+    Variant result;
+    InvokeNoArguments(collection, DISPID_NEWENUM, DISPATCH_METHOD | DISPATCH_PROPERTYGET, result,
+                      what);
+    ComPtr<IEnumVARIANT> elements;
+    if ((result.vt() == VT_UNKNOWN || result.vt() == VT_DISPATCH) && result->punkVal)
+        ThrowIfFailed(result->punkVal->QueryInterface(IID_PPV_ARGS(&elements)), what);
+    if (!elements)
+        throw Failure(status::kTypeMismatch,
+                      Text(what) + u" failed: _NewEnum gave " + VarTypeName(result.vt()) +
+                          u", not an enumerator.");
+    return elements;
+}
+
+ComPtr<IDispatch> ElementAsWindow(Variant& element, const Text& window) {
+    Variant object;
+    const HRESULT hr = VariantChangeType(object.get(), element.get(), 0, VT_DISPATCH);
+    if (FAILED(hr) || !object->pdispVal)
+        throw Failure(FAILED(hr) ? hr : status::kPointer,
+                      u"The window collection gave " + VarTypeName(element.vt()) + u" as " +
+                          window + u", not a window object.");
+    return ComPtr<IDispatch>(object->pdispVal);
+}
+
+void EnsureTrailingBackslash(Text& path) {
+    if (path.empty() || path.back() != u'\\') path += u'\\';
+}
+
+// A browser window as the report reads it; valid while the walk visits it.
+class ShellSiteWindow : public SiteWindow {
+public:
+    ShellSiteWindow(IDispatch& window, const Text& name) : window_(window), name_(name) {}
+    Text Title() override { return ReadTextProperty(window_, u"Locationname", name_); }
+    Text Address() override { return ReadTextProperty(window_, u"locationurl", name_); }
+
+private:
+    IDispatch& window_;
+    const Text& name_;
+};
+
+}  // namespace
+
+Text ReadTextProperty(IDispatch& object, TextView name, TextView what) {
+    Text action = u"Reading " + Quoted(name) + u" of " + Text(what);
+
+    Bstr member(name);
+    LPOLESTR names[] = {member.get()};
+    DISPID id = DISPID_UNKNOWN;
+    ThrowIfFailed(object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), action);
+
+    Variant value;
+    InvokeNoArguments(object, id, DISPATCH_PROPERTYGET, value, action);
+    if (value.vt() == VT_BSTR) return Text(Bstr::View(value->bstrVal));
+
+    Variant text;
+    const HRESULT hr = VariantChangeType(text.get(), value.get(), VARIANT_ALPHABOOL, VT_BSTR);
+    if (FAILED(hr))
+        throw Failure(hr, u"The " + Quoted(name) + u" property of " + Text(what) + u" is " +
+                              VarTypeName(value.vt()) + u", which has no text form.");
+    return Text(Bstr::View(text->bstrVal));
+}
+
+IShellDispatch& BrowserDiscovery::EnsureShell() {
+    if (!oShell) {
+        ComPtr<IShellDispatch> shell;
+        ThrowIfFailed(CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_PPV_ARGS(&shell)),
+                      u"Creating the Windows shell object (Shell)");
+        oShell = std::move(shell);
+    }
+    return *oShell.Get();
+}
+
+ComPtr<IDispatch> BrowserDiscovery::OpenWindowCollection() {
+    constexpr TextView what = u"Asking the Windows shell for its window collection";
+    IShellDispatch& shell = EnsureShell();
+    ComPtr<IDispatch> collection;
+    ThrowIfFailed(shell.Windows(&collection), what);
+    if (!collection) throw Failure(status::kPointer, Text(what) + u" gave no collection.");
+    return collection;
+}
+
+void BrowserDiscovery::EnumerateBrowserWindows(const std::function<void(SiteWindow&)>& visit) {
+    const ComPtr<IDispatch> collection = OpenWindowCollection();
+    const ComPtr<IEnumVARIANT> elements = EnumerateCollection(*collection.Get());
+
+    // A window may close at any time: the walk keeps no window object once it ends.
+    struct ForgetWindow {
+        ComPtr<IDispatch>& window;
+        ~ForgetWindow() { window.Reset(); }
+    } forget{oWindow};
+
+    for (long index = 1;; ++index) {
+        const Text name = WindowName(index);
+        Variant element;
+        ULONG fetched = 0;
+        const HRESULT hr = elements->Next(1, element.get(), &fetched);
+        ThrowIfFailed(hr, u"Fetching " + name + u" from the window collection");
+        if (hr != S_OK || fetched != 1) break;
+        oWindow = ElementAsWindow(element, name);
+
+        sPath = ReadTextProperty(*oWindow.Get(), u"Path", name);
+        EnsureTrailingBackslash(sPath);
+        sWinDir = GetWinDir();
+        EnsureTrailingBackslash(sWinDir);
+        if (sPath == sWinDir) continue;  // one of the shell's own folder windows
+
+        ShellSiteWindow site(*oWindow.Get(), name);
+        visit(site);
+    }
+}
+
+}  // namespace tabulon
