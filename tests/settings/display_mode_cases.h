@@ -1,0 +1,189 @@
+#pragma once
+// Texts of "Show" and what they convert to. Shared by the portable test and the
+// comparison with the platform's own conversion under Wine.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "settings/display_mode.h"
+
+namespace tabulon::testing {
+
+using namespace std::literals;
+
+// What the conversion gives: a value, or why it fails.
+struct DisplayModeCase {
+    TextView text;
+    std::optional<std::int16_t> value;
+    NumberError error = NumberError::kNotANumber;
+    // Wine's VarI2FromStr gives something else on purpose: it takes forms refused
+    // here (see display_mode.cpp) or rounds wrongly. The comparison skips these.
+    bool platform_differs = false;
+};
+
+constexpr NumberError kNaN = NumberError::kNotANumber;
+constexpr NumberError kRange = NumberError::kOutOfRange;
+
+inline constexpr DisplayModeCase kDisplayModeCases[] = {
+    // What the settings really hold, and blanks around them.
+    {u"2", 2},
+    {u" 0", 0},
+    {u" 1", 1},
+    {u" 2", 2},
+    {u"2 ", 2},
+    {u"\t 2 \t", 2},
+    {u"\r\n2\r\n", 2},
+    {u"\u00A02\u3000", 2},
+    {u"\u20282\u2029", 2},
+    {u"", std::nullopt, kNaN},
+    {u"   ", std::nullopt, kNaN},
+    {u"\t", std::nullopt, kNaN},
+    {u"1 2", std::nullopt, kNaN},
+    {u"1 \t 2", std::nullopt, kNaN},
+    {u"1 000", std::nullopt, kNaN},
+    // Signs.
+    {u"+2", 2},
+    {u"-2", -2},
+    {u"- 2", -2},
+    {u" + 2 ", 2},
+    {u"-0", 0},
+    {u"+0", 0},
+    {u"-", std::nullopt, kNaN},
+    {u"+", std::nullopt, kNaN},
+    {u"--2", std::nullopt, kNaN},
+    {u"++2", std::nullopt, kNaN},
+    {u"-2-", std::nullopt, kNaN},
+    {u"\u22122", std::nullopt, kNaN},
+    {u"+-2", std::nullopt, kNaN, true},
+    {u"2-", std::nullopt, kNaN, true},
+    {u"2 +", std::nullopt, kNaN, true},
+    // Fractions round to the nearest, a half to even.
+    {u"1.5", 2},
+    {u"2.5", 2},
+    {u"3.5", 4},
+    {u"0.5", 0},
+    {u"0.51", 1},
+    {u"-0.5", 0},
+    {u"-0.6", -1},
+    {u"-1.5", -2},
+    {u"-2.5", -2},
+    {u".5", 0},
+    {u"0.05", 0},
+    {u"0.06", 0, kNaN, true},
+    {u"-0.09", 0, kNaN, true},
+    {u"556e-80", 0, kNaN, true},
+    {u"-.5", 0},
+    {u"1.", 1},
+    {u"0.", 0},
+    {u".0", 0},
+    {u"2.4999999999999999999999", 2},
+    {u"2.50000000000000000001", 3},
+    {u"2.000000000000000000000000000000000000000000000000000000000", 2},
+    {u".", std::nullopt, kNaN},
+    {u"-.", std::nullopt, kNaN},
+    {u"1..2", std::nullopt, kNaN},
+    {u"1.2.3", std::nullopt, kNaN},
+    {u"1.5.", std::nullopt, kNaN},
+    // The 16-bit range, also after rounding.
+    {u"32767", 32767},
+    {u"32767.4", 32767},
+    {u"32767.5", std::nullopt, kRange},
+    {u"32768", std::nullopt, kRange},
+    {u"32766.5", 32766},
+    {u"-32768", -32768},
+    {u"-32768.4", -32768},
+    {u"-32768.5", -32768},
+    {u"-32768.6", std::nullopt, kRange},
+    {u"-32767.5", -32768},
+    {u"-32769", std::nullopt, kRange},
+    {u"65535", std::nullopt, kRange},
+    {u"-65536", std::nullopt, kRange},
+    {u"99999999999999999999999999", std::nullopt, kRange},
+    {u"00000000000000000000000000000000000000002", 2},
+    {u"000000000000000000000000000000000000000032767", 32767},
+    // Thousands separators.
+    {u"1,000", 1000},
+    {u"32,767", 32767},
+    {u"32,768", std::nullopt, kRange},
+    {u"1,2,3", 123},
+    {u"1,", 1},
+    {u"0,5", 5},
+    {u"1,000.5", 1000},
+    {u"1,.5", 2},
+    {u",1", std::nullopt, kNaN},
+    {u",", std::nullopt, kNaN},
+    {u"1.5,", std::nullopt, kNaN, true},
+    {u"1.000,5", std::nullopt, kNaN, true},
+    {u"290 ,", std::nullopt, kNaN, true},
+    // Exponents.
+    {u"1e2", 100},
+    {u"1E+2", 100},
+    {u"1e-2", 0},
+    {u"15e-1", 2},
+    {u"25e-1", 2},
+    {u"2.5e0", 2},
+    {u"0.000005e6", 5},
+    {u"2e0000000000000000000001", 20},
+    {u"1e-400", 0},
+    {u"0e400", 0},
+    {u"1e5", std::nullopt, kRange},
+    {u"1e400", std::nullopt, kRange},
+    {u"0.0001e99999999999", std::nullopt, kRange},
+    {u"1e", std::nullopt, kNaN},
+    {u"1e-", std::nullopt, kNaN},
+    {u"0e", std::nullopt, kNaN},
+    {u"e2", std::nullopt, kNaN},
+    {u".e1", std::nullopt, kNaN},
+    {u"1e2.5", std::nullopt, kNaN},
+    {u"1e 2", std::nullopt, kNaN},
+    {u"1e1e1", std::nullopt, kNaN},
+    {u"1d2", std::nullopt, kNaN},
+    {u"1e2,5", std::nullopt, kNaN, true},
+    {u"1e--2", std::nullopt, kNaN, true},
+    // Hexadecimal and octal, as 16-bit patterns.
+    {u"&H10", 16},
+    {u"&h7fff", 32767},
+    {u"&H8000", -32768},
+    {u"&HFFFF", -1},
+    {u"&H1e2", 482},
+    {u"&H00000000000000010", 16},
+    {u" &H10 ", 16},
+    {u"&H0", 0},
+    {u"&O17", 15},
+    {u"&o177777", -1},
+    {u"&H1FFFF", std::nullopt, kRange},
+    {u"&HFFFFFFFFFFFFFFFF", std::nullopt, kRange},
+    {u"&H", std::nullopt, kNaN},
+    {u"&HG", std::nullopt, kNaN},
+    {u"&H 10", std::nullopt, kNaN},
+    {u"& H10", std::nullopt, kNaN},
+    {u"&H1.8", std::nullopt, kNaN},
+    {u"&O8", std::nullopt, kNaN},
+    {u"&17", std::nullopt, kNaN},
+    {u"&B101", std::nullopt, kNaN},
+    {u"0x10", std::nullopt, kNaN},
+    {u"0&H10", std::nullopt, kNaN},
+    {u"-&H10", std::nullopt, kNaN, true},
+    {u"&H10-", std::nullopt, kNaN, true},
+    // Other texts.
+    {u"abc", std::nullopt, kNaN},
+    {u"2abc", std::nullopt, kNaN},
+    {u"#2", std::nullopt, kNaN},
+    {u"2%", std::nullopt, kNaN},
+    {u"2&", std::nullopt, kNaN},
+    {u"\u0662", std::nullopt, kNaN},
+    {u"\uFF12", std::nullopt, kNaN},
+    {u"$2", std::nullopt, kNaN, true},
+    {u"2$", std::nullopt, kNaN, true},
+    {u"(2)", std::nullopt, kNaN, true},
+    {u"(2", std::nullopt, kNaN},
+    {u"2)", std::nullopt, kNaN},
+    // A NUL ends the text for the platform; here it is part of the text.
+    {u"1\0"
+     u"2"sv,
+     std::nullopt, kNaN, true},
+    {u"2\0"sv, std::nullopt, kNaN, true},
+    {u"\0"sv, std::nullopt, kNaN},
+};
+
+}  // namespace tabulon::testing

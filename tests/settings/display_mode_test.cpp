@@ -1,0 +1,128 @@
+#include "settings/display_mode.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/failure.h"
+#include "display_mode_cases.h"
+#include "settings/shown_text.h"
+
+namespace tabulon::testing {
+namespace {
+
+std::string Shown(TextView text) { return ToUtf8(ShownText(text)); }
+
+TEST(DisplayModeTest, ConvertsTheTable) {
+    for (const DisplayModeCase& c : kDisplayModeCases) {
+        SCOPED_TRACE("text \"" + Shown(c.text) + "\"");
+        const DisplayModeParse parsed = ParseDisplayMode(c.text);
+        EXPECT_EQ(parsed.value, c.value);
+        if (!c.value) {
+            EXPECT_EQ(parsed.error, c.error);
+        }
+    }
+}
+
+TEST(DisplayModeTest, ConvertsVeryLongTexts) {
+    const Text zeros(100000, u'0');
+    const Text blanks(100000, u' ');
+    struct LongCase {
+        Text text;
+        std::optional<std::int16_t> value;
+    };
+    const LongCase cases[] = {
+        {zeros + u"2", 2},
+        {blanks + u"-2" + blanks, -2},
+        {u"2." + Text(100000, u'4') + u"5", 2},
+        {u"0.5" + zeros + u"1", 1},  // the last digit still decides the rounding
+        {u"0.5" + zeros, 0},
+        {u"1." + Text(2000, u'9'), 2},
+        {u"12." + Text(2000, u'3'), 12},
+        {u"-32768.5" + zeros + u"1", std::nullopt},
+        {u"-32768.5" + zeros, -32768},
+        {Text(100000, u'1'), std::nullopt},
+        {u"1" + zeros + u"e-100000", 1},
+        {u"1" + zeros + u"e-99999", 10},
+        {u"&H" + zeros + u"FFFF", -1},
+        {zeros + u"x", std::nullopt},
+    };
+    for (const LongCase& c : cases) {
+        SCOPED_TRACE("text \"" + Shown(c.text) + "\"");
+        EXPECT_EQ(ParseDisplayMode(c.text).value, c.value);
+    }
+    EXPECT_EQ(ParseDisplayMode(Text(100000, u'1')).error, NumberError::kOutOfRange);
+    EXPECT_EQ(ParseDisplayMode(zeros + u"x").error, NumberError::kNotANumber);
+}
+
+TEST(DisplayModeTest, EveryValueSurvivesFormatAndParse) {
+    for (int value = -32768; value <= 32767; ++value) {
+        const Text text = FormatDisplayMode(static_cast<std::int16_t>(value));
+        ASSERT_EQ(ParseDisplayMode(text).value, value) << ToUtf8(text);
+    }
+}
+
+TEST(DisplayModeTest, FormatReservesThePlaceOfTheSign) {
+    EXPECT_EQ(FormatDisplayMode(0), u" 0");
+    EXPECT_EQ(FormatDisplayMode(1), u" 1");
+    EXPECT_EQ(FormatDisplayMode(2), u" 2");
+    EXPECT_EQ(FormatDisplayMode(-1), u"-1");
+    EXPECT_EQ(FormatDisplayMode(32767), u" 32767");
+    EXPECT_EQ(FormatDisplayMode(-32768), u"-32768");
+}
+
+Failure ConvertFailure(TextView text) {
+    try {
+        ConvertDisplayMode(text);
+    } catch (const Failure& failure) {
+        return failure;
+    }
+    ADD_FAILURE() << "no failure for \"" << Shown(text) << "\"";
+    return Failure(0, u"");
+}
+
+TEST(DisplayModeTest, FailureNamesTheSettingAndItsText) {
+    EXPECT_EQ(ConvertDisplayMode(u" 2"), 2);
+
+    const Failure not_a_number = ConvertFailure(u"abc");
+    EXPECT_EQ(not_a_number.code(), status::kTypeMismatch);
+    EXPECT_EQ(not_a_number.description(),
+              u"The setting \"Show\" holds \"abc\", which is not a whole number from -32768 to "
+              u"32767.");
+
+    const Failure too_big = ConvertFailure(u"32768");
+    EXPECT_EQ(too_big.code(), status::kOverflow);
+    EXPECT_NE(too_big.description().find(u"\"32768\""), Text::npos);
+
+    EXPECT_EQ(ConvertFailure(u"").description(),
+              u"The setting \"Show\" holds \"\", which is not a whole number from -32768 to "
+              u"32767.");
+}
+
+TEST(DisplayModeTest, FailureShowsHostileTextsSafely) {
+    const Failure with_controls = ConvertFailure(u"1\0\r\n\u202E2"sv);
+    EXPECT_NE(with_controls.description().find(u"\"1\\u0000\\u000D\\u000A\\u202E2\""), Text::npos)
+        << Shown(with_controls.description());
+
+    const Failure very_long = ConvertFailure(Text(1000000, u'x'));
+    EXPECT_LT(very_long.description().size(), 200u);
+    EXPECT_NE(very_long.description().find(Text(kShownTextLimit, u'x') + u"...\""), Text::npos);
+}
+
+TEST(ShownTextTest, KeepsPrintableTextAndCutsOnlyWholeCharacters) {
+    EXPECT_EQ(ShownText(u"I'm currently browsing:"), u"I'm currently browsing:");
+    EXPECT_EQ(ShownText(u"caf\u00E9 \u4E16\u754C"), u"caf\u00E9 \u4E16\u754C");
+    EXPECT_EQ(ShownText(u"abcdef", 6), u"abcdef");
+    EXPECT_EQ(ShownText(u"abcdefg", 6), u"abcdef...");
+    // A surrogate pair that would straddle the limit is left out whole.
+    EXPECT_EQ(ShownText(u"abcde\U0001F600", 6), u"abcde...");
+    EXPECT_EQ(ShownText(u"abcd\U0001F600", 6), u"abcd\U0001F600");
+    // Lone surrogates and format characters become visible.
+    EXPECT_EQ(ShownText(u"a\xD800"
+                        u"b\xDC00\u200B\uFEFF"),
+              u"a\\uD800b\\uDC00\\u200B\\uFEFF");
+    EXPECT_EQ(ShownText(u"\t\x7F\x85"), u"\\u0009\\u007F\\u0085");
+}
+
+}  // namespace
+}  // namespace tabulon::testing
