@@ -86,8 +86,8 @@ void InvokeNoArguments(IDispatch& object, DISPID id, WORD flags, Variant& result
     DISPPARAMS none{};
     ExceptionInfo info;
     UINT bad_argument = 0;
-    const HRESULT hr = object.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &none,
-                                     result.put(), &info, &bad_argument);
+    const HRESULT hr = object.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &none, result.put(),
+                                     &info, &bad_argument);
     CheckInvoke(hr, info, what);
 }
 
@@ -101,9 +101,9 @@ ComPtr<IEnumVARIANT> EnumerateCollection(IDispatch& collection) {
     if ((result.vt() == VT_UNKNOWN || result.vt() == VT_DISPATCH) && result->punkVal)
         ThrowIfFailed(result->punkVal->QueryInterface(IID_PPV_ARGS(&elements)), what);
     if (!elements)
-        throw Failure(status::kTypeMismatch,
-                      Text(what) + u" failed: _NewEnum gave " + VarTypeName(result.vt()) +
-                          u", not an enumerator.");
+        throw Failure(status::kTypeMismatch, Text(what) + u" failed: _NewEnum gave " +
+                                                 VarTypeName(result.vt()) +
+                                                 u", not an enumerator.");
     return elements;
 }
 
@@ -111,9 +111,9 @@ ComPtr<IDispatch> ElementAsWindow(Variant& element, const Text& window) {
     Variant object;
     const HRESULT hr = VariantChangeType(object.get(), element.get(), 0, VT_DISPATCH);
     if (FAILED(hr) || !object->pdispVal)
-        throw Failure(FAILED(hr) ? hr : status::kPointer,
-                      u"The window collection gave " + VarTypeName(element.vt()) + u" as " +
-                          window + u", not a window object.");
+        throw Failure(FAILED(hr) ? hr : status::kPointer, u"The window collection gave " +
+                                                              VarTypeName(element.vt()) + u" as " +
+                                                              window + u", not a window object.");
     return ComPtr<IDispatch>(object->pdispVal);
 }
 
@@ -158,9 +158,9 @@ Text ReadTextProperty(IDispatch& object, TextView name, TextView what) {
 IShellDispatch& BrowserDiscovery::EnsureShell() {
     if (!oShell) {
         ComPtr<IShellDispatch> shell;
-        ThrowIfFailed(CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_PPV_ARGS(&shell)),
-                      u"Creating the Windows shell object (Shell)");
+        ThrowIfFailed(
+            CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&shell)),
+            u"Creating the Windows shell object (Shell)");
         oShell = std::move(shell);
     }
     return *oShell.Get();

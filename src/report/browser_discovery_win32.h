@@ -16,7 +16,8 @@ namespace tabulon {
 // The state of one discoverer, named as in its owners (the plugin object and the
 // picker window each have their own).
 struct BrowserDiscovery : BrowserWindowSource {
-    explicit BrowserDiscovery(std::function<Text()> get_win_dir) : GetWinDir(std::move(get_win_dir)) {}
+    explicit BrowserDiscovery(std::function<Text()> get_win_dir)
+        : GetWinDir(std::move(get_win_dir)) {}
 
     Microsoft::WRL::ComPtr<IShellDispatch> oShell;  // made on first need, then kept
     Microsoft::WRL::ComPtr<IDispatch> oWindow;      // the window being examined, during a walk

@@ -38,7 +38,7 @@ Text QueryWindowsDirectory(const AnsiDirectoryQuery& query, UINT code_page) {
         // Too small: length is the size needed, terminator included.
         if (attempt + 1 == kAttempts)
             throw Failure(status::kFail, u"The Windows directory kept changing its length.");
-        buffer.assign(length + 1, '\0');
+        buffer.assign(length, '\0');
     }
     if (length == 0) return {};
 

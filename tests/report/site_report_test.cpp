@@ -103,43 +103,35 @@ TEST_P(ComposeReportTable, BuildsTheReportAndReadsOnlyWhatTheModeNeeds) {
 const Page kPage1{u"Title One", u"http://one.example/"};
 const Page kPage2{u"Title Two", u"http://two.example/"};
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Report, ComposeReportTable,
     ::testing::Values(
-        ReportCase{"NoWindowsMode2", 2, u"B", u"A", {}, u"No Webistes Available", {}},
-        ReportCase{"NoWindowsMode3", 3, u"B", u"A", {}, u"No Webistes Available", {}},
-        ReportCase{"NoWindowsEmptyFrame", 0, u"", u"", {}, u"No Webistes Available", {}},
-        ReportCase{"Mode0", 0, u"B", u"A", {kPage1}, u"B\r\n\r\nTitle One\r\n\r\nA", {"T1"}},
-        ReportCase{"Mode1", 1, u"B", u"A", {kPage1}, u"B\r\n\r\nhttp://one.example/\r\n\r\nA",
-                   {"U1"}},
-        ReportCase{"Mode2",
-                   2,
-                   u"B",
-                   u"A",
-                   {kPage1},
-                   u"B\r\n\r\nTitle One - http://one.example/\r\n\r\nA",
-                   {"T1", "U1"}},
-        ReportCase{"Mode0EmptyFrame", 0, u"", u"", {kPage1}, u"\r\n\r\nTitle One\r\n\r\n", {"T1"}},
-        ReportCase{"Mode1EmptyFrame", 1, u"", u"", {kPage1}, u"\r\n\r\nhttp://one.example/\r\n\r\n",
-                   {"U1"}},
-        ReportCase{"Mode2EmptyFrame",
-                   2,
-                   u"",
-                   u"",
-                   {kPage1},
-                   u"\r\n\r\nTitle One - http://one.example/\r\n\r\n",
-                   {"T1", "U1"}},
-        ReportCase{"SeededSettingsTwoWindows",
-                   2,
-                   u"I'm currently browsing:",
-                   u"",
-                   {kPage1, kPage2},
+        ReportCase{"NoWindowsMode2", 2, u"B", u"A", {},
+                   u"No Webistes Available", {}},
+        ReportCase{"NoWindowsMode3", 3, u"B", u"A", {},
+                   u"No Webistes Available", {}},
+        ReportCase{"NoWindowsEmptyFrame", 0, u"", u"", {},
+                   u"No Webistes Available", {}},
+        ReportCase{"Mode0", 0, u"B", u"A", {kPage1},
+                   u"B\r\n\r\nTitle One\r\n\r\nA", {"T1"}},
+        ReportCase{"Mode1", 1, u"B", u"A", {kPage1},
+                   u"B\r\n\r\nhttp://one.example/\r\n\r\nA", {"U1"}},
+        ReportCase{"Mode2", 2, u"B", u"A", {kPage1},
+                   u"B\r\n\r\nTitle One - http://one.example/\r\n\r\nA", {"T1", "U1"}},
+        ReportCase{"Mode0EmptyFrame", 0, u"", u"", {kPage1},
+                   u"\r\n\r\nTitle One\r\n\r\n", {"T1"}},
+        ReportCase{"Mode1EmptyFrame", 1, u"", u"", {kPage1},
+                   u"\r\n\r\nhttp://one.example/\r\n\r\n", {"U1"}},
+        ReportCase{"Mode2EmptyFrame", 2, u"", u"", {kPage1},
+                   u"\r\n\r\nTitle One - http://one.example/\r\n\r\n", {"T1", "U1"}},
+        ReportCase{"SeededSettingsTwoWindows", 2, u"I'm currently browsing:", u"", {kPage1, kPage2},
                    u"I'm currently browsing:\r\n\r\nTitle One - http://one.example/\r\n"
-                   u"Title Two - http://two.example/\r\n\r\n",
-                   {"T1", "U1", "T2", "U2"}},
+                   u"Title Two - http://two.example/\r\n\r\n", {"T1", "U1", "T2", "U2"}},
         ReportCase{"Mode3WithWindowsReadsNothing", 3, u"B", u"A", {kPage1, kPage2},
                    u"B\r\n\r\n\r\nA", {}},
-        ReportCase{"NegativeModeReadsNothing", -1, u"B", u"A", {kPage1}, u"B\r\n\r\n\r\nA", {}},
+        ReportCase{"NegativeModeReadsNothing", -1, u"B", u"A", {kPage1},
+                   u"B\r\n\r\n\r\nA", {}},
         ReportCase{"EmptyTitleMode2", 2, u"B", u"A", {{u"", u"http://x/"}},
                    u"B\r\n\r\n - http://x/\r\n\r\nA", {"T1", "U1"}},
         ReportCase{"SamePageTwice", 0, u"B", u"A", {kPage1, kPage1},
@@ -147,6 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"BeforeEndingInLineBreak", 0, u"B\r\n", u"A", {kPage1},
                    u"B\r\n\r\n\r\nTitle One\r\n\r\nA", {"T1"}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(FrameSiteLines, FramesLinesAsTheReportDoes) {
     const std::vector<Text> one{u"picked"};
@@ -208,9 +201,19 @@ TEST(ComposeReport, FailingReadLeavesWhatWasBuiltSoFar) {
         std::vector<std::string> reads;
     };
     const Case cases[] = {
-        {"second title, mode 2", 2, 2, 0, 0, u"B\r\n\r\nTitle One - http://one.example/",
+        {"second title, mode 2",
+         2,
+         2,
+         0,
+         0,
+         u"B\r\n\r\nTitle One - http://one.example/",
          {"T1", "U1", "T2"}},
-        {"second address, mode 2", 2, 0, 2, 0, u"B\r\n\r\nTitle One - http://one.example/",
+        {"second address, mode 2",
+         2,
+         0,
+         2,
+         0,
+         u"B\r\n\r\nTitle One - http://one.example/",
          {"T1", "U1", "T2", "U2"}},
         {"first address, mode 1", 1, 0, 1, 0, u"B\r\n", {"U1"}},
         {"walk before second window", 0, 0, 0, 2, u"B\r\n\r\nTitle One", {"T1"}},
@@ -238,8 +241,8 @@ TEST(ComposeReport, TextPassesThroughUnchanged) {
     Text result;
     ComposeReport(2, before, with_nul, result, source);
 
-    Text expected = before + u"\r\n\r\n" + unicode + u" - " + with_nul + u"\r\n" + big +
-                    u" - " + u"\r\n\r\n" + with_nul;
+    Text expected = before + u"\r\n\r\n" + unicode + u" - " + with_nul + u"\r\n" + big + u" - " +
+                    u"\r\n\r\n" + with_nul;
     EXPECT_EQ(result.size(), expected.size());
     EXPECT_TRUE(result == expected);
 }
