@@ -546,7 +546,10 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) {
     return hr;
 }
 
-bool CanUnload() { return Global().counters.LiveObjects() == 0 && Global().server_locks == 0; }
+bool CanUnload() {
+    const Counters& c = Global().counters;
+    return c.LiveObjects() == 0 && c.live_factories == 0 && Global().server_locks == 0;
+}
 
 Registration::Registration() {
     IUnknown* factory = nullptr;

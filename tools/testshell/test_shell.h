@@ -76,10 +76,11 @@ struct Counters {
     long live_collections = 0;
     long live_enumerators = 0;
     long live_windows = 0;
-    long live_factories = 0;
+    long live_factories = 0;  // a Registration holds one
 
+    // The objects a client can have taken: all but the class factories.
     long LiveObjects() const {
-        return live_shells + live_collections + live_enumerators + live_windows + live_factories;
+        return live_shells + live_collections + live_enumerators + live_windows;
     }
 };
 
