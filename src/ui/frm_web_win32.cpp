@@ -1,0 +1,86 @@
+#include "ui/frm_web_win32.h"
+
+#include <memory>
+
+#include "common/failure.h"
+#include "report/windows_directory_win32.h"
+#include "settings/registry_settings_store_win32.h"
+
+namespace tabulon {
+
+namespace {
+
+const ControlSpec kControls[] = {
+    {FrmWeb::kList1, ControlKind::kListBox, nullptr, 120, 660, 6990, 1140, kVerdana675, kGreen,
+     WS_GROUP},
+    {FrmWeb::kLabel1, ControlKind::kLabel, u"Click on the Website and Click Send", 135, 195, 6915,
+     255, kVerdana825, kBlue, SS_CENTER | WS_GROUP},
+    {FrmWeb::kCmdSend, ControlKind::kPushButton, u"&Send", 3615, 1980, 1005, 360, kDefaultFont,
+     kBlack, WS_GROUP | WS_DISABLED},
+};
+
+const FormSpec kForm{L"Tabulon", 7230, 2520, kControls};
+
+}  // namespace
+
+FrmWeb& FrmWeb::ForThread() {
+    // Never destroyed: a thread-exit destructor could run after the DLL is gone.
+    thread_local FrmWeb* picker = nullptr;
+    if (!picker) picker = new FrmWeb();
+    return *picker;
+}
+
+FrmWeb::FrmWeb()
+    : Form(kForm, u"website picker"),
+      sPickedText(state_.sPickedText),
+      discovery_([this] { return GetWinDir(); }) {}
+
+Text FrmWeb::GetWinDir() { return QueryWindowsDirectory(); }
+
+void FrmWeb::ShowModal() {
+    state_.Reset();
+    RunModal();
+}
+
+void FrmWeb::OnLoad() {
+    // Reaching the shell comes first, so a missing shell fails before any setting is read.
+    discovery_.OpenWindowCollection();
+    RegistrySettingsStore store;
+    state_.Load(store, discovery_);
+    ShowState();
+}
+
+void FrmWeb::ShowState() {
+    HWND list = Control(kList1);
+    for (const Text& item : state_.items()) {
+        const LRESULT added =
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        if (added == LB_ERR || added == LB_ERRSPACE)
+            throw Failure(status::kOutOfMemory, u"The website list has no room for another site.");
+    }
+    HWND button = Control(kCmdSend);
+    if (WindowText(button) != state_.buttonCaption())
+        SetControlText(button, state_.buttonCaption());
+    EnableWindow(button, state_.buttonEnabled());
+}
+
+void FrmWeb::OnCommand(int id, int code, HWND) {
+    if (id == kList1 && code == LBN_SELCHANGE) {
+        const LRESULT index = SendMessageW(Control(kList1), LB_GETCURSEL, 0, 0);
+        state_.Select(index == LB_ERR
+                          ? std::nullopt
+                          : std::optional<std::size_t>(static_cast<std::size_t>(index)));
+        EnableWindow(Control(kCmdSend), state_.buttonEnabled());
+    } else if (id == kCmdSend && code == BN_CLICKED) {
+        HWND button = Control(kCmdSend);
+        if (!IsWindowEnabled(button)) return;
+        const LRESULT index = SendMessageW(Control(kList1), LB_GETCURSEL, 0, 0);
+        if (state_.Press(WindowText(button),
+                         index == LB_ERR
+                             ? std::nullopt
+                             : std::optional<std::size_t>(static_cast<std::size_t>(index))))
+            Unload();
+    }
+}
+
+}  // namespace tabulon

@@ -1,0 +1,299 @@
+// The options and about dialogs as a user meets them, with the settings in the
+// test prefix's registry and a second thread reading and pressing the controls.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include "common/failure.h"
+#include "settings/registry_settings_store_win32.h"
+#include "ui/frm_about_win32.h"
+#include "ui/frm_options_win32.h"
+#include "window_driver_win32.h"
+
+namespace tabulon {
+namespace {
+
+// The settings as the windows find them: in the registry of the test prefix.
+void StoreSetting(const wchar_t* key, TextView value) {
+    RegistrySettingsStore().Write(reinterpret_cast<const char16_t*>(key), value);
+}
+Text StoredSetting(const wchar_t* key) {
+    return RegistrySettingsStore().Read(reinterpret_cast<const char16_t*>(key));
+}
+
+using testing_ui::Click;
+using testing_ui::ControlView;
+using testing_ui::FocusOfThread;
+using testing_ui::TypeText;
+using testing_ui::ViewControl;
+using testing_ui::WindowDriver;
+
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// A control as expected at 96 dpi; a null face is the platform's default font.
+struct Expected {
+    int id;
+    const wchar_t* window_class;
+    const char16_t* text;
+    RECT rect;
+    const wchar_t* face;
+    LONG height;
+};
+
+struct DialogView {
+    SIZE client{};
+    std::vector<ControlView> controls;
+    HWND focus = nullptr;
+    HWND ok = nullptr;
+    std::vector<bool> checked;  // options only
+    SIZE logo{};
+};
+
+DialogView LookAt(HWND window, DWORD owner, const std::vector<Expected>& expected, int logo_id) {
+    DialogView v;
+    v.client = testing_ui::ClientSize(window);
+    for (const Expected& e : expected) v.controls.push_back(ViewControl(GetDlgItem(window, e.id)));
+    v.focus = FocusOfThread(owner);
+    v.ok = GetDlgItem(window, IDOK);
+    for (int i = 0; i < 3; ++i)
+        v.checked.push_back(IsDlgButtonChecked(window, FrmOptions::kOptShow0 + i) == BST_CHECKED);
+    auto bitmap = reinterpret_cast<HBITMAP>(
+        SendDlgItemMessageW(window, logo_id, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP bm{};
+    if (bitmap && GetObjectW(bitmap, sizeof bm, &bm)) v.logo = SIZE{bm.bmWidth, bm.bmHeight};
+    return v;
+}
+
+void ExpectLayout(const DialogView& v, const std::vector<Expected>& expected, SIZE client) {
+    ASSERT_EQ(v.controls.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const Expected& e = expected[i];
+        const ControlView& c = v.controls[i];
+        SCOPED_TRACE("control " + std::to_string(e.id));
+        EXPECT_EQ(c.window_class, e.window_class);
+        if (e.text) {
+            EXPECT_EQ(c.text, e.text);
+        }
+        if (e.face) {
+            EXPECT_EQ(c.font_face, e.face);
+            EXPECT_TRUE(c.font_plain);
+        }
+        EXPECT_TRUE(c.visible);
+        if (ScreenDpi() == 96) {
+            EXPECT_EQ(std::vector<LONG>({c.rect.left, c.rect.top, c.rect.right, c.rect.bottom}),
+                      std::vector<LONG>({e.rect.left, e.rect.top, e.rect.right, e.rect.bottom}));
+            if (e.face) {
+                EXPECT_EQ(c.font_height, e.height);
+            }
+        }
+    }
+    if (ScreenDpi() == 96) {
+        EXPECT_EQ(v.client.cx, client.cx);
+        EXPECT_EQ(v.client.cy, client.cy);
+    }
+    EXPECT_EQ(v.focus, v.ok) << "OK has the focus when the dialog opens";
+    EXPECT_EQ(v.logo.cx, 118);
+    EXPECT_EQ(v.logo.cy, 73);
+}
+
+const std::vector<Expected> kOptionsLayout = {
+    {FrmOptions::kImage1, L"Static", nullptr, {88, 2, 206, 75}, nullptr, 0},
+    {FrmOptions::kLabel3, L"Static", u"Tabulon v1.1", {4, 77, 285, 100}, L"Tahoma", -19},
+    {FrmOptions::kLabel1, L"Static", u"Text Before:", {7, 124, 81, 142}, L"Verdana", -11},
+    {FrmOptions::kTxtBefore, L"Edit", nullptr, {82, 122, 281, 142}, L"Verdana", -9},
+    {FrmOptions::kOptShow0,
+     L"Button",
+     u"Show Just Website Title",
+     {63, 156, 228, 174},
+     L"Verdana",
+     -11},
+    {FrmOptions::kOptShow0 + 1,
+     L"Button",
+     u"Show Just Website URL",
+     {63, 180, 229, 198},
+     L"Verdana",
+     -11},
+    {FrmOptions::kOptShow0 + 2,
+     L"Button",
+     u"Show Both Title and URL",
+     {63, 205, 241, 223},
+     L"Verdana",
+     -11},
+    {FrmOptions::kLabel2, L"Static", u"Text After:", {8, 239, 82, 257}, L"Verdana", -11},
+    {FrmOptions::kTxtAfter, L"Edit", nullptr, {83, 237, 282, 257}, L"Verdana", -9},
+    {FrmOptions::kCmdOK, L"Button", u"&OK", {115, 267, 173, 288}, nullptr, 0},
+};
+
+class FrmOptionsTest : public ::testing::Test {
+  protected:
+    void SetUp() override { Seed(u"2", u"I'm currently browsing:", u""); }
+
+    static void Seed(TextView show, TextView before, TextView after) {
+        StoreSetting(L"Show", show);
+        StoreSetting(L"Before", before);
+        StoreSetting(L"After", after);
+    }
+
+    static std::vector<Text> Stored() {
+        std::vector<Text> values;
+        for (const wchar_t* key : {L"Show", L"Before", L"After"})
+            values.push_back(StoredSetting(key));
+        return values;
+    }
+
+    std::optional<Failure> Open(std::function<void(HWND)> script) {
+        std::optional<Failure> failure;
+        WindowDriver driver(L"Tabulon Options", std::move(script));
+        try {
+            FrmOptions::ForThread().ShowModal();
+        } catch (const Failure& f) {
+            failure = f;
+        }
+        driver.Join();
+        EXPECT_TRUE(driver.found());
+        EXPECT_FALSE(driver.left_open()) << "the script did not close the dialog";
+        return failure;
+    }
+
+    const DWORD thread_ = GetCurrentThreadId();
+};
+
+TEST_F(FrmOptionsTest, OpensWithTheStoredSettingsAndOkSavesThemAgain) {
+    DialogView seen;
+    Text before, after;
+    EXPECT_FALSE(Open([&](HWND w) {
+        seen = LookAt(w, thread_, kOptionsLayout, FrmOptions::kImage1);
+        before = ViewControl(GetDlgItem(w, FrmOptions::kTxtBefore)).text;
+        after = ViewControl(GetDlgItem(w, FrmOptions::kTxtAfter)).text;
+        Click(GetDlgItem(w, FrmOptions::kCmdOK));
+    }));
+    ExpectLayout(seen, kOptionsLayout, SIZE{288, 297});
+    EXPECT_EQ(seen.checked, (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(before, u"I'm currently browsing:");
+    EXPECT_EQ(after, u"");
+    EXPECT_EQ(Stored(), (std::vector<Text>{u" 2", u"I'm currently browsing:", u""}));
+}
+
+TEST_F(FrmOptionsTest, SavesTheChosenOptionAndTheTextsAsTyped) {
+    struct Case {
+        const char* name;
+        int option;  // clicked before OK, -1 for none
+        const char16_t* before;
+        const char16_t* after;
+        std::vector<Text> stored;
+    };
+    const Case cases[] = {
+        {"address only", 1, nullptr, nullptr, {u" 1", u"I'm currently browsing:", u""}},
+        {"title only, texts", 0, u"  Look:", u"bye ", {u" 0", u"  Look:", u"bye "}},
+        {"emptied boxes", -1, u"", u"", {u" 2", u"", u""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Seed(u"2", u"I'm currently browsing:", u"");
+        std::vector<bool> checked;
+        EXPECT_FALSE(Open([&](HWND w) {
+            if (c.option >= 0) Click(GetDlgItem(w, FrmOptions::kOptShow0 + c.option));
+            if (c.before) TypeText(GetDlgItem(w, FrmOptions::kTxtBefore), c.before);
+            if (c.after) TypeText(GetDlgItem(w, FrmOptions::kTxtAfter), c.after);
+            for (int i = 0; i < 3; ++i)
+                checked.push_back(IsDlgButtonChecked(w, FrmOptions::kOptShow0 + i) == BST_CHECKED);
+            Click(GetDlgItem(w, FrmOptions::kCmdOK));
+        }));
+        const int chosen = c.option >= 0 ? c.option : 2;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(checked[i], i == chosen) << "one option at a time";
+        EXPECT_EQ(Stored(), c.stored);
+    }
+}
+
+TEST_F(FrmOptionsTest, ClosingWithoutOkSavesNothing) {
+    Seed(u"0", u"Before", u"After");
+    for (UINT how : {WM_CLOSE, WM_KEYDOWN}) {
+        EXPECT_FALSE(Open([&](HWND w) {
+            Click(GetDlgItem(w, FrmOptions::kOptShow0 + 2));
+            TypeText(GetDlgItem(w, FrmOptions::kTxtBefore), u"edited");
+            if (how == WM_CLOSE)
+                PostMessageW(w, WM_CLOSE, 0, 0);
+            else
+                testing_ui::PressKey(GetDlgItem(w, FrmOptions::kTxtBefore), VK_ESCAPE);
+        }));
+        EXPECT_EQ(Stored(), (std::vector<Text>{u"0", u"Before", u"After"}));
+    }
+}
+
+TEST_F(FrmOptionsTest, ModeWithoutAnOptionFailsWithoutShowing) {
+    for (TextView show : {u"3", u"-1", u"abc"}) {
+        SCOPED_TRACE(ToUtf8(show));
+        Seed(show, u"B", u"A");
+        std::optional<Failure> failure;
+        try {
+            FrmOptions::ForThread().ShowModal();
+        } catch (const Failure& f) {
+            failure = f;
+        }
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_FALSE(failure->description().empty());
+        EXPECT_EQ(FindWindowW(nullptr, L"Tabulon Options"), nullptr);
+        EXPECT_EQ(Stored(), (std::vector<Text>{Text(show), u"B", u"A"}));
+    }
+}
+
+const std::vector<Expected> kAboutLayout = {
+    {FrmAbout::kImage1, L"Static", nullptr, {84, 0, 202, 73}, nullptr, 0},
+    {FrmAbout::kLabel3, L"Static", u"Tabulon v1.1", {3, 75, 284, 98}, L"Tahoma", -19},
+    {FrmAbout::kLabel1,
+     L"Static",
+     u"Tabulon lets you easily tell your MSN contacts what websites your are currently viewing "
+     u"in IE.",
+     {35, 112, 252, 164},
+     L"Verdana",
+     -11},
+    {FrmAbout::kLabel2,
+     L"Static",
+     u"Thanks to Zindle for the logo",
+     {59, 163, 228, 176},
+     L"Verdana",
+     -11},
+    {FrmAbout::kLabel4,
+     L"Static",
+     u"Visit www.quenlar.example for news and updates and other software by Quenlar",
+     {23, 188, 263, 219},
+     L"Verdana",
+     -11},
+    {FrmAbout::kLabel5,
+     L"Static",
+     u"web  -  www.quenlar.example                                   msn  -  "
+     u"messenger@quenlar.example    email  -  mail@quenlar.example",
+     {36, 231, 307, 270},
+     L"Verdana",
+     -9},
+    {FrmAbout::kCmdOK, L"Button", u"&OK", {105, 282, 178, 308}, nullptr, 0},
+};
+
+TEST(FrmAboutTest, ShowsItsTextsAndOkCloses) {
+    const DWORD thread = GetCurrentThreadId();
+    for (bool by_key : {false, true}) {
+        DialogView seen;
+        WindowDriver driver(L"About Tabulon", [&](HWND w) {
+            seen = LookAt(w, thread, kAboutLayout, FrmAbout::kImage1);
+            if (by_key)
+                testing_ui::PressKey(GetDlgItem(w, FrmAbout::kCmdOK), VK_RETURN);
+            else
+                Click(GetDlgItem(w, FrmAbout::kCmdOK));
+        });
+        EXPECT_NO_THROW(FrmAbout::ForThread().ShowModal());
+        driver.Join();
+        ASSERT_TRUE(driver.found());
+        EXPECT_FALSE(driver.left_open());
+        ExpectLayout(seen, kAboutLayout, SIZE{283, 319});
+    }
+}
+
+}  // namespace
+}  // namespace tabulon

@@ -1,0 +1,264 @@
+// The website picker as a user meets it: the shell stand-in supplies the open
+// windows, the registry of the test prefix holds the settings, and a second thread
+// reads and presses the controls.
+#include "ui/frm_web_win32.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include "common/failure.h"
+#include "settings/registry_settings_store_win32.h"
+#include "testshell/test_shell.h"
+#include "window_driver_win32.h"
+
+namespace tabulon {
+namespace {
+
+// The settings as the windows find them: in the registry of the test prefix.
+void StoreSetting(const wchar_t* key, TextView value) {
+    RegistrySettingsStore().Write(reinterpret_cast<const char16_t*>(key), value);
+}
+
+namespace ts = testshell;
+using testing_ui::Click;
+using testing_ui::ControlView;
+using testing_ui::FocusOfThread;
+using testing_ui::ListCount;
+using testing_ui::ListItem;
+using testing_ui::SelectItem;
+using testing_ui::ViewControl;
+using testing_ui::WaitFor;
+using testing_ui::WindowDriver;
+
+ts::Window Site(TextView path, TextView title, TextView address) {
+    return ts::Window{ts::Value::Str(path), ts::Value::Str(title), ts::Value::Str(address)};
+}
+ts::Scenario Shell(std::vector<ts::Window> windows) {
+    ts::Scenario scenario;
+    scenario.windows = std::move(windows);
+    return scenario;
+}
+ts::Scenario Failing() {
+    ts::Scenario scenario;
+    scenario.windows_call = E_NOTIMPL;
+    return scenario;
+}
+const TextView kIe = u"C:\\Program Files\\Internet Explorer";
+
+// What the user saw of the picker when it opened, and after the script's steps.
+struct PickerView {
+    SIZE client{};
+    std::vector<Text> items;
+    ControlView label, list, button;
+    bool list_had_focus = false;
+    bool nothing_selected = false;
+    bool enabled_after_key = false;
+};
+
+PickerView LookAt(HWND window, DWORD owner_thread) {
+    PickerView v;
+    v.client = testing_ui::ClientSize(window);
+    HWND list = GetDlgItem(window, FrmWeb::kList1);
+    for (int i = 0; i < ListCount(list); ++i) v.items.push_back(ListItem(list, i));
+    v.label = ViewControl(GetDlgItem(window, FrmWeb::kLabel1));
+    v.list = ViewControl(list);
+    v.button = ViewControl(GetDlgItem(window, FrmWeb::kCmdSend));
+    v.list_had_focus = FocusOfThread(owner_thread) == list;
+    v.nothing_selected = SendMessageW(list, LB_GETCURSEL, 0, 0) == LB_ERR;
+    return v;
+}
+
+class FrmWebTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_HRESULT_SUCCEEDED(registration_.status());
+        StoreSetting(L"Show", u"2");
+        StoreSetting(L"Before", u"I'm currently browsing:");
+        StoreSetting(L"After", u"");
+    }
+
+    // Opens the picker on this thread while script plays the user.
+    std::optional<Failure> Open(std::function<void(HWND)> script, bool* found = nullptr) {
+        std::optional<Failure> failure;
+        WindowDriver driver(L"Tabulon", std::move(script));
+        try {
+            FrmWeb::ForThread().ShowModal();
+        } catch (const Failure& f) {
+            failure = f;
+        }
+        driver.Join();
+        EXPECT_FALSE(driver.left_open()) << "the script did not close the picker";
+        if (found) *found = driver.found();
+        return failure;
+    }
+
+    const DWORD thread_ = GetCurrentThreadId();
+    ts::Registration registration_;
+};
+
+TEST_F(FrmWebTest, WithNoBrowserWindowOffersCancelAndLeavesEmptyText) {
+    ts::SetScenario(Shell({Site(u"C:\\windows", u"My Documents", u"file:///C:/")}));
+    FrmWeb::ForThread().sPickedText = u"an earlier pick";
+    PickerView seen;
+    EXPECT_FALSE(Open([&](HWND w) {
+        seen = LookAt(w, thread_);
+        Click(GetDlgItem(w, FrmWeb::kCmdSend));
+    }));
+    EXPECT_THAT(seen.items, ::testing::ElementsAre(u"No Websites Available"));
+    EXPECT_EQ(seen.button.text, u"Cancel");
+    EXPECT_TRUE(seen.button.enabled) << "usable before anything is selected";
+    EXPECT_TRUE(seen.nothing_selected);
+    EXPECT_EQ(FrmWeb::ForThread().sPickedText, u"");
+}
+
+TEST_F(FrmWebTest, LaysOutItsControlsInTwipsAtTheScreenResolution) {
+    ts::SetScenario(Shell({Site(kIe, u"Page", u"http://page.example/")}));
+    PickerView seen;
+    HWND window = nullptr;
+    Open([&](HWND w) {
+        window = w;
+        seen = LookAt(w, thread_);
+        PostMessageW(w, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(seen.label.window_class, L"Static");
+    EXPECT_EQ(seen.label.text, u"Click on the Website and Click Send");
+    EXPECT_EQ(seen.label.style & SS_TYPEMASK, SS_CENTER);
+    EXPECT_EQ(seen.list.window_class, L"ListBox");
+    EXPECT_EQ(seen.list.style & (LBS_SORT | LBS_MULTIPLESEL | LBS_EXTENDEDSEL), 0);
+    EXPECT_EQ(seen.button.window_class, L"Button");
+    EXPECT_EQ(seen.button.text, u"&Send");
+    EXPECT_FALSE(seen.button.enabled);
+    EXPECT_TRUE(seen.list_had_focus);
+
+    EXPECT_EQ(seen.label.font_face, L"Verdana");
+    EXPECT_EQ(seen.list.font_face, L"Verdana");
+    EXPECT_TRUE(seen.label.font_plain && seen.list.font_plain);
+
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    if (dpi != 96) GTEST_SKIP() << "pixel values below are for 96 dpi, the screen has " << dpi;
+    EXPECT_EQ(seen.client.cx, 482);
+    EXPECT_EQ(seen.client.cy, 168);
+    const auto at = [](const ControlView& v) {
+        return std::vector<LONG>{v.rect.left, v.rect.top, v.rect.right, v.rect.bottom};
+    };
+    EXPECT_EQ(at(seen.label), (std::vector<LONG>{9, 13, 470, 30}));
+    EXPECT_EQ(at(seen.list), (std::vector<LONG>{8, 44, 474, 120}));
+    EXPECT_EQ(at(seen.button), (std::vector<LONG>{241, 132, 308, 156}));
+    EXPECT_EQ(seen.label.font_height, -11);
+    EXPECT_EQ(seen.list.font_height, -9);
+}
+
+TEST_F(FrmWebTest, PickFramesTheChosenLine) {
+    ts::SetScenario(Shell({Site(kIe, u"One", u"http://one.example/"),
+                           Site(u"C:\\windows", u"Folder", u"file:///C:/"),
+                           Site(kIe, u"", u"http://two.example/")}));
+    PickerView seen;
+    bool enabled_after_arrow = false;
+    EXPECT_FALSE(Open([&](HWND w) {
+        seen = LookAt(w, thread_);
+        HWND list = GetDlgItem(w, FrmWeb::kList1);
+        HWND button = GetDlgItem(w, FrmWeb::kCmdSend);
+        // The arrow key selects as a click does, and so enables the button.
+        testing_ui::PressKey(list, VK_DOWN);
+        enabled_after_arrow = WaitFor([&] { return IsWindowEnabled(button) != FALSE; });
+        SelectItem(list, 1);
+        Click(button);
+    }));
+    EXPECT_THAT(seen.items,
+                ::testing::ElementsAre(u"One - http://one.example/", u" - http://two.example/"));
+    EXPECT_FALSE(seen.button.enabled);
+    EXPECT_TRUE(enabled_after_arrow);
+    EXPECT_EQ(FrmWeb::ForThread().sPickedText,
+              u"I'm currently browsing:\r\n\r\n - http://two.example/\r\n\r\n");
+}
+
+TEST_F(FrmWebTest, SecondOpeningIsFreshAndClosingKeepsTheLastPick) {
+    ts::SetScenario(Shell({Site(kIe, u"First", u"http://first.example/")}));
+    StoreSetting(L"Show", u" 0");
+    StoreSetting(L"Before", u"B");
+    StoreSetting(L"After", u"A");
+    EXPECT_FALSE(Open([&](HWND w) {
+        SelectItem(GetDlgItem(w, FrmWeb::kList1), 0);
+        Click(GetDlgItem(w, FrmWeb::kCmdSend));
+    }));
+    EXPECT_EQ(FrmWeb::ForThread().sPickedText, u"B\r\n\r\nFirst\r\n\r\nA");
+
+    // A setting changed between openings shows at the next one.
+    StoreSetting(L"Show", u"1");
+    ts::SetScenario(Shell({Site(kIe, u"First", u"http://first.example/"),
+                           Site(kIe, u"Second", u"http://second.example/")}));
+    PickerView seen;
+    EXPECT_FALSE(Open([&](HWND w) {
+        seen = LookAt(w, thread_);
+        SelectItem(GetDlgItem(w, FrmWeb::kList1), 1);
+        PostMessageW(w, WM_CLOSE, 0, 0);
+    }));
+    EXPECT_THAT(seen.items,
+                ::testing::ElementsAre(u"http://first.example/", u"http://second.example/"));
+    EXPECT_EQ(seen.button.text, u"&Send");
+    EXPECT_FALSE(seen.button.enabled);
+    EXPECT_EQ(FrmWeb::ForThread().sPickedText, u"B\r\n\r\nFirst\r\n\r\nA")
+        << "closing without the button leaves the last pick";
+}
+
+TEST_F(FrmWebTest, LoadFailureIsThrownAndNoWindowIsOffered) {
+    struct Case {
+        const char* name;
+        ts::Scenario scenario;
+        Text show;
+        HRESULT code;
+    };
+    const Case cases[] = {
+        {"shell window list", Failing(), u"2", E_NOTIMPL},
+        {"display mode", Shell({Site(kIe, u"T", u"U")}), u"abc", DISP_E_TYPEMISMATCH},
+        {"title",
+         Shell({{ts::Value::Str(kIe), ts::Value::Failing(E_ACCESSDENIED), ts::Value::Str(u"U")}}),
+         u"0", E_ACCESSDENIED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ts::SetScenario(c.scenario);
+        StoreSetting(L"Show", c.show);
+        FrmWeb::ForThread().sPickedText = u"kept";
+        std::optional<Failure> failure;
+        try {
+            FrmWeb::ForThread().ShowModal();
+        } catch (const Failure& f) {
+            failure = f;
+        }
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->code(), c.code);
+        EXPECT_EQ(FindWindowW(nullptr, L"Tabulon"), nullptr);
+        EXPECT_EQ(FrmWeb::ForThread().sPickedText, u"kept");
+    }
+}
+
+// Runs on this thread inside the picker's modal loop, as a second command would.
+std::optional<Failure> g_nested_failure;
+void CALLBACK OpenAgain(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    try {
+        FrmWeb::ForThread().ShowModal();
+    } catch (const Failure& f) {
+        g_nested_failure = f;
+    }
+    if (HWND w = FindWindowW(nullptr, L"Tabulon")) PostMessageW(w, WM_CLOSE, 0, 0);
+}
+
+TEST_F(FrmWebTest, OpeningAgainWhileOpenIsRefused) {
+    ts::SetScenario(Shell({}));
+    g_nested_failure.reset();
+    SetTimer(nullptr, 0, 50, &OpenAgain);
+    EXPECT_NO_THROW(FrmWeb::ForThread().ShowModal());
+    ASSERT_TRUE(g_nested_failure.has_value());
+    EXPECT_EQ(g_nested_failure->code(), static_cast<std::int32_t>(0x800700AA));
+    EXPECT_FALSE(g_nested_failure->description().empty());
+}
+
+}  // namespace
+}  // namespace tabulon
