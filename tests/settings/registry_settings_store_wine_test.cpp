@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/failure.h"
@@ -118,6 +120,30 @@ TEST_F(RegistrySettingsStoreTest, ReadsLongTexts) {
     EXPECT_EQ(store.Read(u"Before"), text);
     SetRaw(L"Before", REG_SZ, TextBytes(text));
     EXPECT_EQ(store.Read(u"Before"), text);
+}
+
+// The size asked for first may no longer fit when the value is read.
+TEST_F(RegistrySettingsStoreTest, ReadsAValueThatChangesSizeMeanwhile) {
+    const Text short_text = u"short";
+    const Text long_text(5000, u'L');
+    store.Write(u"Before", short_text);
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        RegistrySettingsStore other;
+        for (int k = 0; !stop; ++k) other.Write(u"Before", k % 2 ? long_text : short_text);
+    });
+    int wrong = 0;
+    for (int k = 0; k < 2000; ++k) {
+        try {
+            const Text read = store.Read(u"Before");
+            if (read != short_text && read != long_text) ++wrong;
+        } catch (const Failure&) {
+            ++wrong;
+        }
+    }
+    stop = true;
+    writer.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(RegistrySettingsStoreTest, OtherValueTypesFailNamingSettingAndType) {
