@@ -158,11 +158,16 @@ TEST_F(FrmWebTest, PickFramesTheChosenLine) {
                            Site(u"C:\\windows", u"Folder", u"file:///C:/"),
                            Site(kIe, u"", u"http://two.example/")}));
     PickerView seen;
+    bool open_after_early_enter = false;
     bool enabled_after_arrow = false;
     EXPECT_FALSE(Open([&](HWND w) {
         seen = LookAt(w, thread_);
         HWND list = GetDlgItem(w, FrmWeb::kList1);
         HWND button = GetDlgItem(w, FrmWeb::kCmdSend);
+        // Enter before anything is selected must not pick.
+        testing_ui::PressKey(list, VK_RETURN);
+        Sleep(200);
+        open_after_early_enter = IsWindow(w);
         // The arrow key selects as a click does, and so enables the button.
         testing_ui::PressKey(list, VK_DOWN);
         enabled_after_arrow = WaitFor([&] { return IsWindowEnabled(button) != FALSE; });
@@ -172,9 +177,29 @@ TEST_F(FrmWebTest, PickFramesTheChosenLine) {
     EXPECT_THAT(seen.items,
                 ::testing::ElementsAre(u"One - http://one.example/", u" - http://two.example/"));
     EXPECT_FALSE(seen.button.enabled);
+    EXPECT_TRUE(open_after_early_enter);
     EXPECT_TRUE(enabled_after_arrow);
     EXPECT_EQ(FrmWeb::ForThread().sPickedText,
               u"I'm currently browsing:\r\n\r\n - http://two.example/\r\n\r\n");
+}
+
+TEST_F(FrmWebTest, AccessKeyAndEnterPressTheButton) {
+    ts::SetScenario(Shell({Site(kIe, u"One", u"http://one.example/")}));
+    StoreSetting(L"Show", u"0");
+    for (bool access_key : {true, false}) {
+        SCOPED_TRACE(access_key ? "Alt+S" : "Enter");
+        FrmWeb::ForThread().sPickedText.clear();
+        EXPECT_FALSE(Open([&](HWND w) {
+            HWND list = GetDlgItem(w, FrmWeb::kList1);
+            SelectItem(list, 0);
+            if (access_key) {
+                PostMessageW(list, WM_SYSCHAR, 's', 1 | (1u << 29));
+            } else {
+                testing_ui::PressKey(list, VK_RETURN);
+            }
+        }));
+        EXPECT_EQ(FrmWeb::ForThread().sPickedText, u"I'm currently browsing:\r\n\r\nOne\r\n\r\n");
+    }
 }
 
 TEST_F(FrmWebTest, SecondOpeningIsFreshAndClosingKeepsTheLastPick) {
