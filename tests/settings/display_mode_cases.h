@@ -129,6 +129,10 @@ inline constexpr DisplayModeCase kDisplayModeCases[] = {
     {u"1e5", std::nullopt, kRange},
     {u"1e400", std::nullopt, kRange},
     {u"0.0001e99999999999", std::nullopt, kRange},
+    // Wine wraps exponents at 32 bits and faults on some beyond 31 bits.
+    {u"1e4294967297", std::nullopt, kRange, true},
+    {u"1e2147483648", std::nullopt, kRange, true},
+    {u"1e-4294967297", 0},
     {u"1e", std::nullopt, kNaN},
     {u"1e-", std::nullopt, kNaN},
     {u"0e", std::nullopt, kNaN},
