@@ -25,15 +25,15 @@ Text SystemMessage(HRESULT hr) {
     return message;
 }
 
-Text HexCode(HRESULT hr) {
+}  // namespace
+
+Text HexStatus(HRESULT hr) {
     static const char16_t digits[] = u"0123456789ABCDEF";
     Text out = u"0x";
     for (int shift = 28; shift >= 0; shift -= 4)
         out += digits[(static_cast<DWORD>(hr) >> shift) & 0xF];
     return out;
 }
-
-}  // namespace
 
 void ThrowIfFailed(HRESULT hr, TextView what) {
     if (SUCCEEDED(hr)) return;
@@ -44,7 +44,7 @@ void ThrowIfFailed(HRESULT hr, TextView what) {
         description += system;
         description += u", ";
     }
-    description += HexCode(hr);
+    description += HexStatus(hr);
     description += u").";
     throw Failure(hr, std::move(description));
 }

@@ -11,6 +11,9 @@
 
 namespace tabulon {
 
+// "0x80020005": an HRESULT as people quote it.
+Text HexStatus(HRESULT hr);
+
 // Throws a Failure for a failed HRESULT. The description says what was being
 // done; the system's own message for the code is appended when it has one.
 void ThrowIfFailed(HRESULT hr, TextView what);

@@ -10,6 +10,15 @@ public:
     Variant() noexcept { VariantInit(&value_); }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
+    Variant(Variant&& other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
+    Variant& operator=(Variant&& other) noexcept {
+        if (this != &other) {
+            VariantClear(&value_);
+            value_ = other.value_;
+            VariantInit(&other.value_);
+        }
+        return *this;
+    }
     ~Variant() { VariantClear(&value_); }
 
     VARIANT* get() noexcept { return &value_; }

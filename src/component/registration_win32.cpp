@@ -1,6 +1,7 @@
 #include "component/registration_win32.h"
 
 #include <oleauto.h>
+#include <olectl.h>
 #include <wrl/client.h>
 
 #include <string>
@@ -89,7 +90,7 @@ HRESULT RegisterTBServer() noexcept {
         ComPtr<ITypeLib> library;
         if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library))) return SELFREG_E_TYPELIB;
         // Also registers _TB with the automation marshaller.
-        if (FAILED(RegisterTypeLib(library.Get(), path.c_str(), nullptr))) return SELFREG_E_TYPELIB;
+        if (FAILED(RegisterTypeLib(library.Get(), const_cast<wchar_t*>(path.c_str()), nullptr))) return SELFREG_E_TYPELIB;
         return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -99,9 +100,10 @@ HRESULT RegisterTBServer() noexcept {
 HRESULT UnregisterTBServer() noexcept {
     try {
         HRESULT result = S_OK;
-        const HRESULT hr = UnRegisterTypeLib(LIBID_Quenlar, 1, 0, 0, SYS_WIN32);
-        if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_CANTLOADLIBRARY &&
-            hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
+        BSTR registeredPath = nullptr;
+        const bool registered = SUCCEEDED(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, &registeredPath));
+        SysFreeString(registeredPath);
+        if (registered && FAILED(UnRegisterTypeLib(LIBID_Quenlar, 1, 0, 0, SYS_WIN32)))
             result = SELFREG_E_TYPELIB;
         if (DeleteClassesTree(L"CLSID\\" + GuidText(CLSID_TB)) != ERROR_SUCCESS)
             result = SELFREG_E_CLASS;

@@ -76,7 +76,7 @@ private:
 
 class TBObject final : public _TB, public ISupportErrorInfo {
 public:
-    explicit TBObject(ITypeInfo* typeInfo) : typeInfo_(typeInfo), pluginDef_(this) {}
+    explicit TBObject(ITypeInfo* typeInfo) : typeInfo_(typeInfo), pluginDef_(static_cast<_TB*>(this)) {}
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {

@@ -4,6 +4,7 @@
 #include "common/com_error_win32.h"
 #include "plugin/command_table.h"
 #include "report/site_report.h"
+#include "report/windows_directory_win32.h"
 #include "settings/registry_settings_store_win32.h"
 #include "settings/settings_store.h"
 
@@ -12,7 +13,8 @@ namespace tabulon {
 TBOperations::TBOperations() : discovery_([this] { return GetWinDir(); }) {}
 
 bool TBOperations::Initialize() {
-    discovery_.TouchShellWindows();
+    // The collection itself is not used: each report asks for a fresh one.
+    discovery_.OpenWindowCollection();
     RegistrySettingsStore store;
     SeedSettings(store);
     return true;
