@@ -1,0 +1,244 @@
+// "/xweball" through the registered TB.dll against the stand-in shell: which
+// windows count as browser windows, the report in each display mode, and what a
+// failure part way leaves behind.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/bstr_win32.h"
+#include "plugin_fixture_win32.h"
+#include "testshell/test_shell.h"
+
+namespace tabulon::testing {
+namespace {
+
+using late_bound::Outcome;
+namespace shell = testshell;
+
+constexpr char16_t kWinDir[] = u"C:\\windows";
+constexpr char16_t kBrowser[] = u"C:\\Program Files\\Internet Explorer";
+
+shell::Window Site(TextView path, TextView title, TextView address) {
+    return {shell::Value::Str(path), shell::Value::Str(title), shell::Value::Str(address)};
+}
+
+struct Report {
+    Outcome outcome;
+    Text text;
+};
+
+class AllWebsites : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(registration_.status(), S_OK);
+        ClearSettings();
+        shell::SetScenario({});
+        plugin_ = CreatePlugin();
+        ASSERT_TRUE(plugin_);
+        InitializePlugin(plugin_);
+    }
+    void TearDown() override {
+        plugin_.Reset();
+        ClearSettings();
+        EXPECT_EQ(shell::ReadCounters().LiveObjects(), 0) << "every shell object was released";
+    }
+
+    Report Run(std::vector<shell::Window> windows, TextView command = u"/xweball",
+               TextView argument = u"") {
+        shell::Scenario scenario;
+        scenario.windows = std::move(windows);
+        return Run(std::move(scenario), command, argument);
+    }
+    Report Run(shell::Scenario scenario, TextView command = u"/xweball",
+               TextView argument = u"") {
+        shell::SetScenario(std::move(scenario));
+        BSTR result = Bstr::Allocate(u"passed by the host");
+        Report report{ParseCommand(plugin_, command, argument, &result), Text(Bstr::View(result))};
+        SysFreeString(result);
+        return report;
+    }
+
+    shell::Registration registration_;
+    late_bound::Object plugin_;
+};
+
+TEST_F(AllWebsites, ReportInEachDisplayMode) {
+    const std::vector<shell::Window> windows = {
+        Site(kBrowser, u"Example", u"http://example.com/"),
+        Site(kWinDir, u"My Documents", u"file:///C:/users/me"),  // a folder window
+        Site(kBrowser, u"\u65e5\u672c\u8a9e \U0001F600 \u05e9\u05dc\u05d5\u05dd",
+             u"http://example.org/\u00e9"),
+    };
+    const struct {
+        const char16_t* show;
+        const char16_t* expected;
+    } modes[] = {
+        {u"0", u"I'm currently browsing:\r\n\r\nExample\r\n\u65e5\u672c\u8a9e \U0001F600 "
+               u"\u05e9\u05dc\u05d5\u05dd\r\n\r\n"},
+        {u" 1", u"I'm currently browsing:\r\n\r\nhttp://example.com/\r\n"
+                u"http://example.org/\u00e9\r\n\r\n"},
+        {u"2", u"I'm currently browsing:\r\n\r\nExample - http://example.com/\r\n"
+               u"\u65e5\u672c\u8a9e \U0001F600 \u05e9\u05dc\u05d5\u05dd - "
+               u"http://example.org/\u00e9\r\n\r\n"},
+        {u"3", u"I'm currently browsing:\r\n\r\n\r\n"},
+    };
+    for (const auto& mode : modes) {
+        SCOPED_TRACE(ToUtf8(mode.show));
+        StoreSetting(L"Show", mode.show);
+        const Report report = Run(windows);
+        ASSERT_EQ(report.outcome.hr, S_OK) << ToUtf8(report.outcome.description);
+        EXPECT_TRUE(report.outcome.Boolean());
+        EXPECT_EQ(report.text, mode.expected);
+    }
+}
+
+TEST_F(AllWebsites, FramedByBeforeAndAfterAsStored) {
+    StoreSetting(L"Show", u"0");
+    StoreSetting(L"Before", u"  Open now:\r\n");
+    StoreSetting(L"After", u"-- sent by me");
+    const Report report = Run({Site(kBrowser, u"A", u"a"), Site(kBrowser, u"A", u"a")},
+                              u"/XWEBALL", u"ignored argument");
+    ASSERT_EQ(report.outcome.hr, S_OK);
+    EXPECT_TRUE(report.outcome.Boolean());
+    EXPECT_EQ(report.text, u"  Open now:\r\n\r\n\r\nA\r\nA\r\n\r\n-- sent by me");
+}
+
+TEST_F(AllWebsites, NoBrowserWindowGivesTheFixedText) {
+    for (const char16_t* show : {u"0", u"2", u"3"}) {
+        SCOPED_TRACE(ToUtf8(show));
+        StoreSetting(L"Show", show);
+        for (const auto& windows : {std::vector<shell::Window>{},
+                                    std::vector<shell::Window>{Site(kWinDir, u"Desktop", u"")}}) {
+            const Report report = Run(windows);
+            ASSERT_EQ(report.outcome.hr, S_OK);
+            EXPECT_TRUE(report.outcome.Boolean());
+            EXPECT_EQ(report.text, u"No Webistes Available");
+        }
+    }
+}
+
+// Folder windows are those whose "Path" is exactly the Windows directory, each
+// ended with one backslash; letter case counts.
+TEST_F(AllWebsites, FolderWindowsAreTellApartByTheirPathAlone) {
+    StoreSetting(L"Show", u"0");
+    const struct {
+        const char16_t* path;
+        bool browser;
+    } cases[] = {
+        {u"C:\\windows", false},
+        {u"C:\\windows\\", false},
+        {u"C:\\WINDOWS", true},
+        {u"C:\\Windows\\", true},
+        {u"C:\\windows\\\\", true},
+        {u"C:\\windows\\system32", true},
+        {u"", true},
+        {u"\\", true},
+        {u" C:\\windows", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.path));
+        const Report report = Run({Site(c.path, u"T", u"U")});
+        ASSERT_EQ(report.outcome.hr, S_OK);
+        EXPECT_EQ(report.text, c.browser ? Text(u"I'm currently browsing:\r\n\r\nT\r\n\r\n")
+                                         : Text(u"No Webistes Available"));
+    }
+}
+
+TEST_F(AllWebsites, ReadsOnlyWhatTheModeNeedsInOrder) {
+    const std::vector<shell::Window> windows = {Site(kBrowser, u"T1", u"U1"),
+                                                Site(kWinDir, u"F", u"f"),
+                                                Site(kBrowser, u"T2", u"U2")};
+    const struct {
+        const char16_t* show;
+        std::vector<std::string> reads;
+    } cases[] = {
+        {u"2", {"1:Path", "1:LocationName", "1:LocationURL", "2:Path", "3:Path", "3:LocationName",
+                "3:LocationURL"}},
+        {u"1", {"1:Path", "1:LocationURL", "2:Path", "3:Path", "3:LocationURL"}},
+        {u"3", {"1:Path", "2:Path", "3:Path"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.show));
+        StoreSetting(L"Show", c.show);
+        ASSERT_EQ(Run(windows).outcome.hr, S_OK);
+        EXPECT_EQ(shell::ReadCounters().reads, c.reads);
+    }
+    // Property names go to the window exactly as the plug-in spells them.
+    EXPECT_EQ(shell::ReadCounters().names_asked,
+              (std::vector<std::string>{"Path", "Path", "Path"}));
+}
+
+// A failing read ends the command with the failure status; sResult keeps the
+// report as far as it was built.
+TEST_F(AllWebsites, AFailurePartWayLeavesThePartialReport) {
+    StoreSetting(L"Show", u"2");
+    StoreSetting(L"After", u"after");
+    const HRESULT kGone = HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE);
+    const struct {
+        const char* what;
+        int window;
+        shell::Property property;
+        const char16_t* partial;
+    } cases[] = {
+        {"first Path", 1, shell::Property::kPath, u"I'm currently browsing:\r\n"},
+        {"second title", 2, shell::Property::kLocationName,
+         u"I'm currently browsing:\r\n\r\nT1 - U1"},
+        {"second address", 2, shell::Property::kLocationUrl,
+         u"I'm currently browsing:\r\n\r\nT1 - U1"},
+        {"third Path", 3, shell::Property::kPath,
+         u"I'm currently browsing:\r\n\r\nT1 - U1\r\nT2 - U2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<shell::Window> windows = {Site(kBrowser, u"T1", u"U1"),
+                                              Site(kBrowser, u"T2", u"U2"),
+                                              Site(kBrowser, u"T3", u"U3")};
+        shell::Window& failing = windows[c.window - 1];
+        (c.property == shell::Property::kPath            ? failing.path
+         : c.property == shell::Property::kLocationName ? failing.title
+                                                         : failing.address) =
+            shell::Value::Failing(kGone);
+        const Report report = Run(windows);
+        EXPECT_EQ(report.outcome.hr, DISP_E_EXCEPTION);
+        EXPECT_EQ(report.outcome.scode, kGone);
+        EXPECT_FALSE(report.outcome.description.empty());
+        EXPECT_EQ(report.text, c.partial);
+    }
+
+    shell::Scenario noShell;
+    noShell.windows_call = E_OUTOFMEMORY;
+    const Report report = Run(noShell);
+    EXPECT_EQ(report.outcome.scode, E_OUTOFMEMORY);
+    EXPECT_EQ(report.text, u"I'm currently browsing:\r\n");
+}
+
+TEST_F(AllWebsites, NonTextValuesAreConvertedOrRefused) {
+    StoreSetting(L"Show", u"2");
+    shell::Window numbers{shell::Value::Str(kBrowser), shell::Value::I4(42),
+                          shell::Value::NullBstr()};
+    Report report = Run({numbers});
+    ASSERT_EQ(report.outcome.hr, S_OK);
+    EXPECT_EQ(report.text, u"I'm currently browsing:\r\n\r\n42 - \r\n\r\n");
+
+    shell::Window null{shell::Value::Str(kBrowser), shell::Value::Null(), shell::Value::Str(u"u")};
+    report = Run({null});
+    EXPECT_EQ(report.outcome.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(report.outcome.scode, DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(report.text, u"I'm currently browsing:\r\n");
+}
+
+TEST_F(AllWebsites, LongTitlesAndEmbeddedNulsPassThrough) {
+    StoreSetting(L"Show", u"0");
+    Text title(1 << 20, u'x');
+    title[10] = u'\0';
+    title[20] = u'\r';
+    const Report report = Run({Site(kBrowser, title, u"u")});
+    ASSERT_EQ(report.outcome.hr, S_OK);
+    EXPECT_EQ(report.text, u"I'm currently browsing:\r\n\r\n" + title + u"\r\n\r\n");
+}
+
+}  // namespace
+}  // namespace tabulon::testing

@@ -1,0 +1,68 @@
+#include "plugin_fixture_win32.h"
+
+#include <gtest/gtest.h>
+
+#include "common/com_error_win32.h"
+
+namespace tabulon::testing {
+
+late_bound::Object CreatePlugin() {
+    HRESULT hr = E_FAIL;
+    late_bound::Object plugin = late_bound::Object::Create(L"Quenlar.TB", &hr);
+    EXPECT_EQ(hr, S_OK) << "creating Quenlar.TB";
+    return plugin;
+}
+
+void ClearSettings() {
+    const LSTATUS rc = RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    ASSERT_TRUE(rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) << rc;
+    RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
+}
+
+std::optional<Text> StoredSetting(const wchar_t* key) {
+    DWORD type = 0, size = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, key, RRF_RT_ANY | RRF_NOEXPAND, &type,
+                     nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << "type of the stored value";
+    std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, key, RRF_RT_ANY | RRF_NOEXPAND, &type,
+                     buffer.data(), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    buffer.resize(size / sizeof(wchar_t));
+    while (!buffer.empty() && buffer.back() == L'\0') buffer.pop_back();
+    return Text(reinterpret_cast<const char16_t*>(buffer.data()), buffer.size());
+}
+
+void StoreSetting(const wchar_t* key, TextView value) {
+    const std::wstring text(reinterpret_cast<const wchar_t*>(value.data()), value.size());
+    const LSTATUS rc =
+        RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, key, REG_SZ, text.c_str(),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    ASSERT_EQ(rc, ERROR_SUCCESS);
+}
+
+void DeleteSetting(const wchar_t* key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueW(handle, key);
+    RegCloseKey(handle);
+}
+
+void InitializePlugin(const late_bound::Object& plugin) {
+    late_bound::Args args;
+    args.Long(0).String(u"").Object(nullptr);
+    const late_bound::Outcome outcome = plugin.Call(L"Initialize", args);
+    ASSERT_EQ(outcome.hr, S_OK) << ToUtf8(outcome.description);
+    ASSERT_TRUE(outcome.Boolean());
+}
+
+late_bound::Outcome ParseCommand(const late_bound::Object& plugin, TextView command,
+                                 TextView argument, BSTR* result) {
+    late_bound::Args args;
+    args.String(command).String(argument).Object(nullptr).StringRef(result);
+    return plugin.Call(L"ParseCommand", args);
+}
+
+}  // namespace tabulon::testing
