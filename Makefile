@@ -1,0 +1,34 @@
+# Front door. `make test` builds both presets and runs every test; `make demo`
+# registers TB.dll in a throwaway Wine prefix and drives it like a host.
+SHELL := /bin/bash
+SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+JOBS ?= 2
+
+.PHONY: all deps native win32 test test-native test-win32 demo clean
+
+all: native win32
+
+deps:
+	@$(SUDO) scripts/install-deps.sh
+
+native: deps
+	cmake --preset native >/dev/null
+	cmake --build --preset native -j $(JOBS)
+
+win32: deps
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j $(JOBS)
+
+test-native: native
+	ctest --preset native
+
+test-win32: win32
+	ctest --preset win32
+
+test: test-native test-win32
+
+demo: win32
+	scripts/demo.sh build/win32
+
+clean:
+	rm -rf build

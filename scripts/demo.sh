@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The main job: registers the freshly built TB.dll in a throwaway Wine prefix and
+# drives it with tabulon-host exactly as the chat client's add-on host would.
+# The Shell class in that prefix is the stand-in from tools/testshell, showing a
+# small browsing session (Wine's own shell cannot list windows).
+#   scripts/demo.sh BUILD_DIR
+set -euo pipefail
+build=$(realpath "${1:-build/win32}")
+root=$(cd "$(dirname "$0")/.." && pwd)
+prefix=$build/demo-prefix
+run() { "$root/cmake/wine-run.sh" "$prefix" "$@"; }
+windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+settings='HKCU\Software\VB and VBA Program Settings\Vantorel\Tabulon'
+host=$build/tools/tabulon-host.exe
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "A fresh Wine prefix (headless) in $prefix"
+rm -rf "$prefix" "$prefix.lock"
+run
+
+step "The browsing session the stand-in shell reports"
+session=$build/demo-session.txt
+cat >"$session" <<'SESSION'
+C:\Program Files\Internet Explorer	Tabulon - plug-in news	http://www.quenlar.example/tabulon/
+C:\windows	My Documents	C:\users\me\Documents
+C:\Program Files\Internet Explorer	Wikipedia, die freie Enzyklopädie — Zürich	https://de.wikipedia.org/wiki/Z%C3%BCrich
+C:\Program Files\Internet Explorer	東京の天気	https://tenki.example.jp/tokyo
+SESSION
+sed 's/\t/  |  /g' "$session"
+"$root/tools/testshell/install-in-prefix.sh" "$prefix" "$build/tools/testshell/testshell.dll"
+export TABULON_TEST_SHELL
+TABULON_TEST_SHELL=$(windows_path "$session")
+
+step "regsvr32 TB.dll"
+run regsvr32 /s "$(windows_path "$build/src/component/TB.dll")"
+echo "registered: $(run reg query 'HKCR\Quenlar.TB\CLSID' /ve 2>/dev/null | tr -d '\r' | awk '/REG_SZ/{print $NF}')"
+
+step "The host starts the plug-in and sends commands (first run seeds the settings)"
+run "$host" "/xweball" "/XWEBALL with an argument" "/xwebhelp" "xweball"
+
+step "Settings after the first run"
+run reg query "$settings" | tr -d '\r' | sed -n 's/^ *//p'
+
+for mode in " 0" " 1" " 2" "3"; do
+    step "Show = \"$mode\": /xweball"
+    run reg add "$settings" /v Show /d "$mode" /f >/dev/null
+    run "$host" "/xweball"
+done
+
+step "An unusable Show value: every command fails with a description"
+run reg add "$settings" /v Show /d "abc" /f >/dev/null
+run "$host" "/xweball" || true
+run reg add "$settings" /v Show /d "2" /f >/dev/null
+
+step "regsvr32 /u TB.dll: the plug-in can no longer be created"
+run regsvr32 /s /u "$(windows_path "$build/src/component/TB.dll")"
+run "$host" "/xweball" || echo "(exit code $?)"
