@@ -7,6 +7,9 @@
 #include "report/windows_directory_win32.h"
 #include "settings/registry_settings_store_win32.h"
 #include "settings/settings_store.h"
+#include "ui/frm_about_win32.h"
+#include "ui/frm_options_win32.h"
+#include "ui/frm_web_win32.h"
 
 namespace tabulon {
 
@@ -31,6 +34,14 @@ bool TBOperations::ParseCommand(TextView sCommand, BSTR* sResult) {
     const auto command = MatchCommand(sCommand);
     if (!command) return false;
     switch (*command) {
+        case Command::kPickWebsite: {
+            FrmWeb::ForThread().ShowModal();
+            // Whatever the picker holds once its window has closed: the pick, the
+            // empty text after Cancel, or the previous pick when it was closed
+            // another way.
+            ReplaceBstr(sResult, FrmWeb::ForThread().sPickedText);
+            return true;
+        }
         case Command::kAllWebsites: {
             Text report;
             try {
@@ -43,10 +54,14 @@ bool TBOperations::ParseCommand(TextView sCommand, BSTR* sResult) {
             ReplaceBstr(sResult, report);
             return true;
         }
-        case Command::kPickWebsite:
         case Command::kOptions:
+            FrmOptions::ForThread().ShowModal();
+            ReplaceBstr(sResult, u"");
+            return true;
         case Command::kAbout:
-            return false;
+            FrmAbout::ForThread().ShowModal();
+            ReplaceBstr(sResult, u"");
+            return true;
     }
     return false;
 }

@@ -39,14 +39,6 @@ int ScreenDotsPerInch() {
     return dpi > 0 ? dpi : 96;
 }
 
-HINSTANCE ThisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-    return module;
-}
-
 Microsoft::WRL::ComPtr<IPicture> LoadLogo() {
     const HINSTANCE module = ThisModule();
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDR_LOGO), MAKEINTRESOURCEW(10));

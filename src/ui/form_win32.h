@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "common/module_lock_win32.h"
 #include "common/text.h"
 
 namespace tabulon {
@@ -57,9 +58,6 @@ int TwipsToPixels(int twips, int dots_per_inch);
 
 // The vertical resolution of the screen, as fonts and layouts use it.
 int ScreenDotsPerInch();
-
-// The module (TB.dll, or a test program) that holds this code and its resources.
-HINSTANCE ThisModule();
 
 // The logo picture from the module's resources. The bitmap it hands out lives as
 // long as the picture.
