@@ -224,8 +224,7 @@ void Form::CreateControls(int dots_per_inch) {
                 style |= SS_NOPREFIX;
                 break;
             case ControlKind::kPicture:
-                // Centred and never stretched, whatever the resolution makes of the box.
-                style |= SS_BITMAP | SS_CENTERIMAGE;
+                style |= SS_BITMAP;
                 break;
             case ControlKind::kListBox:
                 window_class = L"LISTBOX";
@@ -255,8 +254,18 @@ void Form::CreateControls(int dots_per_inch) {
 
         if (c.kind == ControlKind::kPicture) {
             if (!logo_) logo_ = LoadLogo();
-            SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP,
-                         reinterpret_cast<LPARAM>(PictureBitmap(*logo_.Get())));
+            HBITMAP bitmap = PictureBitmap(*logo_.Get());
+            SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+            // Never stretched: the control takes the picture's own size, centred in its
+            // box (which is exactly the picture at 96 dpi).
+            BITMAP size{};
+            GetObjectW(bitmap, sizeof size, &size);
+            const int box_width = TwipsToPixels(c.width, dots_per_inch);
+            const int box_height = TwipsToPixels(c.height, dots_per_inch);
+            SetWindowPos(control, nullptr,
+                         TwipsToPixels(c.left, dots_per_inch) + (box_width - size.bmWidth) / 2,
+                         TwipsToPixels(c.top, dots_per_inch) + (box_height - size.bmHeight) / 2,
+                         size.bmWidth, size.bmHeight, SWP_NOZORDER | SWP_NOACTIVATE);
         } else {
             SendMessageW(control, WM_SETFONT,
                          reinterpret_cast<WPARAM>(FontFor(c.font, dots_per_inch)), FALSE);

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Pictures of the three windows at 96 and 120 dots per inch, as PNG files in
+# docs/screenshots. Runs them for real: Wine's X11 driver on a private Xvfb
+# display, in a prefix of its own (the test prefixes use the null driver).
+#   scripts/screenshots.sh [BUILD_FOLDER]   (default: build/win32)
+# Needs xvfb and ImageMagick's convert.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build/win32}" && pwd)
+out=$root/docs/screenshots
+mkdir -p "$out"
+
+command -v Xvfb >/dev/null || { echo "screenshots: Xvfb is missing (apt-get install xvfb)" >&2; exit 1; }
+cmake --build "$build" --target ui_gallery -j2 >/dev/null
+gallery=$build/tests/ui/ui_gallery.exe
+
+export WINEPREFIX=$build/screenshot-prefix
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# A free display number.
+display=90
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+work=$(mktemp -d)
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export DISPLAY=":$display"
+for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.1
+done
+
+if [ ! -f "$WINEPREFIX/.tabulon-screenshots" ]; then
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    # Wine draws the frames itself: there is no window manager on the display.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.tabulon-screenshots"
+fi
+
+windows_work="Z:$(echo "$work" | tr / '\\')"
+for dpi in 96 120; do
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Fonts' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    # The resolution is read when the session starts.
+    wineserver -w
+    wine "$gallery" "$windows_work" "${dpi}dpi"
+    for name in picker options about; do
+        convert "$work/$name-${dpi}dpi.bmp" "$out/$name-${dpi}dpi.png"
+    done
+done
+ls -1 "$out"/*.png
