@@ -37,12 +37,10 @@ FrmWeb::FrmWeb()
 
 Text FrmWeb::GetWinDir() { return QueryWindowsDirectory(); }
 
-void FrmWeb::ShowModal() {
-    state_.Reset();
-    RunModal();
-}
+void FrmWeb::ShowModal() { RunModal(); }
 
 void FrmWeb::OnLoad() {
+    state_.Reset();
     // Reaching the shell comes first, so a missing shell fails before any setting is read.
     discovery_.OpenWindowCollection();
     RegistrySettingsStore store;

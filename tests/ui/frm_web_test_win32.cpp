@@ -263,26 +263,34 @@ TEST_F(FrmWebTest, LoadFailureIsThrownAndNoWindowIsOffered) {
     }
 }
 
-// Runs on this thread inside the picker's modal loop, as a second command would.
+// Runs on this thread inside the picker's modal loop, as a second command would,
+// then finishes the pick in the picker that stayed open.
 std::optional<Failure> g_nested_failure;
-void CALLBACK OpenAgain(HWND, UINT, UINT_PTR timer, DWORD) {
+void CALLBACK OpenAgainThenPick(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     try {
         FrmWeb::ForThread().ShowModal();
     } catch (const Failure& f) {
         g_nested_failure = f;
     }
-    if (HWND w = FindWindowW(nullptr, L"Tabulon")) PostMessageW(w, WM_CLOSE, 0, 0);
+    HWND w = FindWindowW(nullptr, L"Tabulon");
+    if (!w) return;
+    SelectItem(GetDlgItem(w, FrmWeb::kList1), 0);
+    Click(GetDlgItem(w, FrmWeb::kCmdSend));
+    if (IsWindow(w)) PostMessageW(w, WM_CLOSE, 0, 0);
 }
 
-TEST_F(FrmWebTest, OpeningAgainWhileOpenIsRefused) {
-    ts::SetScenario(Shell({}));
+TEST_F(FrmWebTest, OpeningAgainWhileOpenIsRefusedAndTheOpenPickerGoesOn) {
+    ts::SetScenario(Shell({Site(kIe, u"Only", u"http://only.example/")}));
+    StoreSetting(L"Show", u"0");
+    FrmWeb::ForThread().sPickedText.clear();
     g_nested_failure.reset();
-    SetTimer(nullptr, 0, 50, &OpenAgain);
+    SetTimer(nullptr, 0, 50, &OpenAgainThenPick);
     EXPECT_NO_THROW(FrmWeb::ForThread().ShowModal());
     ASSERT_TRUE(g_nested_failure.has_value());
     EXPECT_EQ(g_nested_failure->code(), static_cast<std::int32_t>(0x800700AA));
     EXPECT_FALSE(g_nested_failure->description().empty());
+    EXPECT_EQ(FrmWeb::ForThread().sPickedText, u"I'm currently browsing:\r\n\r\nOnly\r\n\r\n");
 }
 
 }  // namespace
