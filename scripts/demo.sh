@@ -48,6 +48,15 @@ for mode in " 0" " 1" " 2" "3"; do
     run "$host" "/xweball"
 done
 
+step "The windows: the prefix is headless, so a stand-in user answers them"
+run reg add "$settings" /v Show /d "2" /f >/dev/null
+run "$host" --autopilot 2 "/xweb" "/xweboptions" "/xwebabout"
+
+step "No page open: the picker offers Cancel, the report says so"
+empty_session=$build/demo-empty-session.txt
+: >"$empty_session"
+TABULON_TEST_SHELL=$(windows_path "$empty_session") run "$host" --autopilot 1 "/xweb" "/xweball"
+
 step "An unusable Show value: every command fails with a description"
 run reg add "$settings" /v Show /d "abc" /f >/dev/null
 run "$host" "/xweball" || true

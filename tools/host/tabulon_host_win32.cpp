@@ -3,17 +3,22 @@
 // and command table, then hands it one slash command per line (from the command
 // line, or standard input) and prints what the plug-in answers.
 //
-//   tabulon-host [--progid Quenlar.TB] ["/command argument" ...]
+//   tabulon-host [--progid Quenlar.TB] [--autopilot N] ["/command argument" ...]
+//
+// With --autopilot a stand-in user answers the plug-in's windows (picking item N
+// of the picker, pressing OK in the dialogs), for runs with no one at the screen.
 #include <windows.h>
 #include <objbase.h>
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/bstr_win32.h"
 #include "common/com_error_win32.h"
+#include "autopilot_win32.h"
 #include "late_bound/late_bound_win32.h"
 
 using tabulon::Bstr;
@@ -123,11 +128,14 @@ bool SendCommand(const Object& plugin, TextView line) {
 
 int wmain(int argc, wchar_t** argv) {
     const wchar_t* progId = L"Quenlar.TB";
+    int autopilotPick = -1;
     std::vector<Text> lines;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--progid" && i + 1 < argc) {
             progId = argv[++i];
+        } else if (arg == L"--autopilot" && i + 1 < argc) {
+            autopilotPick = _wtoi(argv[++i]) - 1;
         } else {
             lines.emplace_back(reinterpret_cast<const char16_t*>(arg.c_str()), arg.size());
         }
@@ -137,6 +145,8 @@ int wmain(int argc, wchar_t** argv) {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
     int failures = 0;
     {
+        std::unique_ptr<tabulon::host::Autopilot> autopilot;
+        if (autopilotPick >= 0) autopilot = std::make_unique<tabulon::host::Autopilot>(autopilotPick);
         HRESULT hr = S_OK;
         Object plugin = Object::Create(progId, &hr);
         if (!plugin) {
