@@ -1,7 +1,5 @@
 #include "ui/frm_web_win32.h"
 
-#include <memory>
-
 #include "common/failure.h"
 #include "report/windows_directory_win32.h"
 #include "settings/registry_settings_store_win32.h"
