@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/com_error_win32.h"
+#include "settings/registry_settings_store_win32.h"
 
 namespace tabulon::testing {
 
@@ -14,19 +15,19 @@ late_bound::Object CreatePlugin() {
 }
 
 void ClearSettings() {
-    const LSTATUS rc = RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    const LSTATUS rc = RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsRegistryKey);
     ASSERT_TRUE(rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) << rc;
-    RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
+    RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsRegistryKey);
 }
 
 std::optional<Text> StoredSetting(const wchar_t* key) {
     DWORD type = 0, size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, key, RRF_RT_ANY | RRF_NOEXPAND, &type,
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsRegistryKey, key, RRF_RT_ANY | RRF_NOEXPAND, &type,
                      nullptr, &size) != ERROR_SUCCESS)
         return std::nullopt;
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << "type of the stored value";
     std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, key, RRF_RT_ANY | RRF_NOEXPAND, &type,
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsRegistryKey, key, RRF_RT_ANY | RRF_NOEXPAND, &type,
                      buffer.data(), &size) != ERROR_SUCCESS)
         return std::nullopt;
     buffer.resize(size / sizeof(wchar_t));
@@ -37,14 +38,14 @@ std::optional<Text> StoredSetting(const wchar_t* key) {
 void StoreSetting(const wchar_t* key, TextView value) {
     const std::wstring text(reinterpret_cast<const wchar_t*>(value.data()), value.size());
     const LSTATUS rc =
-        RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, key, REG_SZ, text.c_str(),
+        RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsRegistryKey, key, REG_SZ, text.c_str(),
                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     ASSERT_EQ(rc, ERROR_SUCCESS);
 }
 
 void DeleteSetting(const wchar_t* key) {
     HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsRegistryKey, 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
         return;
     RegDeleteValueW(handle, key);
     RegCloseKey(handle);

@@ -10,8 +10,6 @@
 
 namespace tabulon::testing {
 
-inline constexpr wchar_t kSettingsKey[] = L"Software\\VB and VBA Program Settings\\Vantorel\\Tabulon";
-
 // A new plugin object through Quenlar.TB; fails the test when it can't be made.
 late_bound::Object CreatePlugin();
 
