@@ -4,7 +4,7 @@ SHELL := /bin/bash
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 JOBS ?= 2
 
-.PHONY: all deps native win32 test test-native test-win32 demo clean
+.PHONY: all deps native win32 test test-native test-win32 demo screenshots clean
 
 all: native win32
 
@@ -29,6 +29,10 @@ test: test-native test-win32
 
 demo: win32
 	scripts/demo.sh build/win32
+
+# Pictures of the three windows at 96 and 120 dpi in docs/screenshots (needs xvfb).
+screenshots: win32
+	scripts/screenshots.sh build/win32
 
 clean:
 	rm -rf build

@@ -12,6 +12,7 @@ out=$root/docs/screenshots
 mkdir -p "$out"
 
 command -v Xvfb >/dev/null || { echo "screenshots: Xvfb is missing (apt-get install xvfb)" >&2; exit 1; }
+command -v convert >/dev/null || { echo "screenshots: ImageMagick is missing (apt-get install imagemagick)" >&2; exit 1; }
 cmake --build "$build" --target ui_gallery -j2 >/dev/null
 gallery=$build/tests/ui/ui_gallery.exe
 
