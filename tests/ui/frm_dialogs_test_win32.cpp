@@ -168,14 +168,23 @@ class FrmOptionsTest : public ::testing::Test {
 TEST_F(FrmOptionsTest, OpensWithTheStoredSettingsAndOkSavesThemAgain) {
     DialogView seen;
     Text before, after;
+    std::vector<int> tab_order;
     EXPECT_FALSE(Open([&](HWND w) {
         seen = LookAt(w, thread_, kOptionsLayout, FrmOptions::kImage1);
+        HWND stop = GetDlgItem(w, FrmOptions::kCmdOK);
+        for (int i = 0; i < 4; ++i) {
+            stop = GetNextDlgTabItem(w, stop, FALSE);
+            tab_order.push_back(GetDlgCtrlID(stop));
+        }
         before = ViewControl(GetDlgItem(w, FrmOptions::kTxtBefore)).text;
         after = ViewControl(GetDlgItem(w, FrmOptions::kTxtAfter)).text;
         Click(GetDlgItem(w, FrmOptions::kCmdOK));
     }));
     ExpectLayout(seen, kOptionsLayout, SIZE{288, 297});
     EXPECT_EQ(seen.checked, (std::vector<bool>{false, false, true}));
+    // Tab goes to the checked option, then on through the boxes back to OK.
+    EXPECT_EQ(tab_order, (std::vector<int>{FrmOptions::kOptShow0 + 2, FrmOptions::kTxtBefore,
+                                           FrmOptions::kTxtAfter, FrmOptions::kCmdOK}));
     EXPECT_EQ(before, u"I'm currently browsing:");
     EXPECT_EQ(after, u"");
     EXPECT_EQ(Stored(), (std::vector<Text>{u" 2", u"I'm currently browsing:", u""}));
