@@ -1,0 +1,229 @@
+// "/xweb", "/xweboptions" and "/xwebabout" through the registered TB.dll: the host
+// calls ParseCommand by name while a second thread plays the user at the window.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "common/bstr_win32.h"
+#include "plugin_fixture_win32.h"
+#include "testshell/test_shell.h"
+#include "ui/frm_about_win32.h"
+#include "ui/frm_options_win32.h"
+#include "ui/frm_web_win32.h"
+#include "window_driver_win32.h"
+
+namespace tabulon::testing {
+namespace {
+
+using late_bound::Outcome;
+using testing_ui::Click;
+using testing_ui::ListCount;
+using testing_ui::ListItem;
+using testing_ui::SelectItem;
+using testing_ui::TypeText;
+using testing_ui::WindowDriver;
+namespace shell = testshell;
+
+constexpr char16_t kBrowser[] = u"C:\\Program Files\\Internet Explorer";
+
+struct CommandRun {
+    Outcome outcome;
+    Text result;
+    bool windowShown = false;
+};
+
+class WindowCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(registration_.status(), S_OK);
+        ClearSettings();
+        shell::Scenario scenario;
+        scenario.windows = {
+            {shell::Value::Str(kBrowser), shell::Value::Str(u"One"), shell::Value::Str(u"http://one/")},
+            {shell::Value::Str(u"C:\\windows"), shell::Value::Str(u"Folder"), shell::Value::Str(u"")},
+            {shell::Value::Str(kBrowser), shell::Value::Str(u"Two"), shell::Value::Str(u"http://two/")},
+        };
+        shell::SetScenario(scenario);
+        plugin_ = CreatePlugin();
+        ASSERT_TRUE(plugin_);
+        InitializePlugin(plugin_);
+    }
+    void TearDown() override {
+        plugin_.Reset();
+        ClearSettings();
+    }
+
+    // Sends the command while script answers the window with the caption.
+    CommandRun Send(TextView command, const wchar_t* caption, std::function<void(HWND)> script,
+                    TextView passed = u"passed by the host") {
+        WindowDriver driver(caption, std::move(script));
+        BSTR result = Bstr::Allocate(passed);
+        CommandRun run{ParseCommand(plugin_, command, u"", &result), Text(Bstr::View(result))};
+        SysFreeString(result);
+        driver.Join();
+        EXPECT_FALSE(driver.left_open()) << "the window was left open";
+        run.windowShown = driver.found();
+        return run;
+    }
+
+    // Sends a command that must fail before its window is offered; watches for the
+    // window while the call runs.
+    CommandRun SendExpectingNoWindow(TextView command, const wchar_t* caption) {
+        std::atomic<bool> done{false}, seen{false};
+        std::thread watcher([&] {
+            while (!done) {
+                HWND window = FindWindowW(nullptr, caption);
+                if (window && IsWindowVisible(window)) {
+                    seen = true;
+                    PostMessageW(window, WM_CLOSE, 0, 0);
+                }
+                Sleep(1);
+            }
+        });
+        BSTR result = Bstr::Allocate(u"passed by the host");
+        CommandRun run{ParseCommand(plugin_, command, u"", &result), Text(Bstr::View(result))};
+        SysFreeString(result);
+        done = true;
+        watcher.join();
+        run.windowShown = seen;
+        return run;
+    }
+
+    shell::Registration registration_;
+    late_bound::Object plugin_;
+};
+
+TEST_F(WindowCommands, PickerFramesThePickedPageWithTheSeededTexts) {
+    std::vector<Text> items;
+    const CommandRun run = Send(u"/XWEB", L"Tabulon", [&](HWND window) {
+        HWND list = GetDlgItem(window, FrmWeb::kList1);
+        for (int i = 0; i < ListCount(list); ++i) items.push_back(ListItem(list, i));
+        SelectItem(list, 1);
+        Click(GetDlgItem(window, FrmWeb::kCmdSend));
+    });
+    ASSERT_EQ(run.outcome.hr, S_OK) << ToUtf8(run.outcome.description);
+    EXPECT_TRUE(run.outcome.Boolean());
+    EXPECT_EQ(items, (std::vector<Text>{u"One - http://one/", u"Two - http://two/"}));
+    EXPECT_EQ(run.result, u"I'm currently browsing:\r\n\r\nTwo - http://two/\r\n\r\n");
+}
+
+TEST_F(WindowCommands, PickerWithNoPageOffersCancelAndSendsNothing) {
+    shell::SetScenario({});
+    Text item, caption;
+    bool enabled = false;
+    const CommandRun run = Send(u"/xweb", L"Tabulon", [&](HWND window) {
+        item = ListItem(GetDlgItem(window, FrmWeb::kList1), 0);
+        HWND button = GetDlgItem(window, FrmWeb::kCmdSend);
+        caption = testing_ui::ViewControl(button).text;
+        enabled = IsWindowEnabled(button);
+        Click(button);
+    });
+    ASSERT_EQ(run.outcome.hr, S_OK);
+    EXPECT_TRUE(run.outcome.Boolean());
+    EXPECT_EQ(item, u"No Websites Available");
+    EXPECT_EQ(caption, u"Cancel");
+    EXPECT_TRUE(enabled);
+    EXPECT_EQ(run.result, u"");
+}
+
+// The picker outlives its window: closing it another way hands over the last pick.
+TEST_F(WindowCommands, ClosingThePickerWithoutItsButtonKeepsTheLastPick) {
+    StoreSetting(L"Show", u"0");
+    CommandRun run = Send(u"/xweb", L"Tabulon", [](HWND window) {
+        SelectItem(GetDlgItem(window, FrmWeb::kList1), 0);
+        Click(GetDlgItem(window, FrmWeb::kCmdSend));
+    });
+    ASSERT_EQ(run.result, u"I'm currently browsing:\r\n\r\nOne\r\n\r\n");
+
+    bool sendDisabled = false;
+    run = Send(u"/xweb", L"Tabulon", [&](HWND window) {
+        sendDisabled = !IsWindowEnabled(GetDlgItem(window, FrmWeb::kCmdSend));
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    ASSERT_EQ(run.outcome.hr, S_OK);
+    EXPECT_TRUE(run.outcome.Boolean());
+    EXPECT_TRUE(sendDisabled) << "a fresh opening starts with Send disabled";
+    EXPECT_EQ(run.result, u"I'm currently browsing:\r\n\r\nOne\r\n\r\n");
+}
+
+TEST_F(WindowCommands, PickerLoadFailureFailsTheCommandAndShowsNothing) {
+    shell::Scenario scenario;
+    scenario.windows_call = E_NOTIMPL;
+    shell::SetScenario(scenario);
+    const CommandRun run = SendExpectingNoWindow(u"/xweb", L"Tabulon");
+    EXPECT_EQ(run.outcome.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(run.outcome.scode, E_NOTIMPL);
+    EXPECT_FALSE(run.windowShown);
+    EXPECT_EQ(run.result, u"passed by the host");
+}
+
+TEST_F(WindowCommands, OptionsOpenWithTheSettingsAndOkSavesThem) {
+    bool bothChecked = false;
+    Text before, after;
+    CommandRun run = Send(u"/xweboptions", L"Tabulon Options", [&](HWND window) {
+        bothChecked = SendMessageW(GetDlgItem(window, FrmOptions::kOptShow0 + 2), BM_GETCHECK, 0,
+                                   0) == BST_CHECKED;
+        before = testing_ui::ViewControl(GetDlgItem(window, FrmOptions::kTxtBefore)).text;
+        after = testing_ui::ViewControl(GetDlgItem(window, FrmOptions::kTxtAfter)).text;
+        Click(GetDlgItem(window, FrmOptions::kCmdOK));
+    });
+    ASSERT_EQ(run.outcome.hr, S_OK) << ToUtf8(run.outcome.description);
+    EXPECT_TRUE(run.outcome.Boolean());
+    EXPECT_EQ(run.result, u"");
+    EXPECT_TRUE(bothChecked);
+    EXPECT_EQ(before, u"I'm currently browsing:");
+    EXPECT_EQ(after, u"");
+    EXPECT_EQ(StoredSetting(L"Show"), Text(u" 2"));
+
+    // Addresses only, both texts emptied: the next report shows just that.
+    run = Send(u"/xweboptions", L"Tabulon Options", [](HWND window) {
+        Click(GetDlgItem(window, FrmOptions::kOptShow0 + 1));
+        TypeText(GetDlgItem(window, FrmOptions::kTxtBefore), u"");
+        TypeText(GetDlgItem(window, FrmOptions::kTxtAfter), u"");
+        Click(GetDlgItem(window, FrmOptions::kCmdOK));
+    });
+    ASSERT_EQ(run.outcome.hr, S_OK);
+    EXPECT_EQ(StoredSetting(L"Show"), Text(u" 1"));
+    EXPECT_EQ(StoredSetting(L"Before"), Text(u""));
+    EXPECT_EQ(StoredSetting(L"After"), Text(u""));
+    BSTR report = nullptr;
+    ASSERT_EQ(ParseCommand(plugin_, u"/xweball", u"", &report).hr, S_OK);
+    EXPECT_EQ(Bstr::View(report), u"\r\n\r\nhttp://one/\r\nhttp://two/\r\n\r\n");
+    SysFreeString(report);
+}
+
+TEST_F(WindowCommands, OptionsRefuseAShowValueNoButtonStandsFor) {
+    for (const char16_t* show : {u"3", u"-1", u"abc"}) {
+        SCOPED_TRACE(ToUtf8(show));
+        StoreSetting(L"Show", show);
+        const CommandRun run = SendExpectingNoWindow(u"/xweboptions", L"Tabulon Options");
+        EXPECT_EQ(run.outcome.hr, DISP_E_EXCEPTION);
+        EXPECT_NE(run.outcome.description.find(u"Show"), Text::npos);
+        EXPECT_FALSE(run.windowShown);
+        EXPECT_EQ(run.result, u"passed by the host");
+        EXPECT_EQ(StoredSetting(L"Show"), Text(show));
+    }
+}
+
+TEST_F(WindowCommands, AboutReturnsTheEmptyText) {
+    Text label;
+    const CommandRun run = Send(u"/xwebabout", L"About Tabulon", [&](HWND window) {
+        label = testing_ui::ViewControl(GetDlgItem(window, FrmAbout::kLabel1)).text;
+        Click(GetDlgItem(window, FrmAbout::kCmdOK));
+    });
+    ASSERT_EQ(run.outcome.hr, S_OK);
+    EXPECT_TRUE(run.outcome.Boolean());
+    EXPECT_TRUE(run.windowShown);
+    EXPECT_EQ(run.result, u"");
+    EXPECT_EQ(label, u"Tabulon lets you easily tell your MSN contacts what websites your are "
+                     u"currently viewing in IE.");
+}
+
+}  // namespace
+}  // namespace tabulon::testing
