@@ -25,7 +25,29 @@ test-native: native
 test-win32: win32
 	ctest --preset win32
 
-test: test-native test-win32
+# The portable tests again under ASan and UBSan, and each fuzz target for 30 s.
+test-asan: deps
+	cmake --preset native-asan >/dev/null
+	cmake --build --preset native-asan -j $(JOBS)
+	ctest --preset native-asan
+
+test-fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	ctest --preset fuzz
+
+# Two fresh builds of TB.dll must give the same bytes.
+test-reproducible: deps
+	scripts/check-reproducible.sh
+
+test: test-native test-win32 test-asan test-fuzz test-reproducible
+
+# Timings of TB.dll under Wine; not part of the tests.
+bench: win32
+	tools/bench/run.sh build/win32
+
+dist: deps
+	scripts/dist.sh
 
 demo: win32
 	scripts/demo.sh build/win32
