@@ -26,25 +26,21 @@ Text StoredSetting(const wchar_t* key) {
 using testing_ui::Click;
 using testing_ui::ControlView;
 using testing_ui::FocusOfThread;
+using testing_ui::FontHeight;
+using testing_ui::ScreenDpi;
+using testing_ui::TwipsToPixels;
 using testing_ui::TypeText;
 using testing_ui::ViewControl;
 using testing_ui::WindowDriver;
 
-int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi;
-}
-
-// A control as expected at 96 dpi; a null face is the platform's default font.
+// A control as laid out, in twips; a null face is the platform's default font.
 struct Expected {
     int id;
     const wchar_t* window_class;
     const char16_t* text;
-    RECT rect;
+    int left, top, width, height;
     const wchar_t* face;
-    LONG height;
+    int hundredths_of_point;
 };
 
 struct DialogView {
@@ -53,6 +49,7 @@ struct DialogView {
     HWND focus = nullptr;
     HWND ok = nullptr;
     std::vector<bool> checked;  // options only
+    int logo_id = 0;
     SIZE logo{};
 };
 
@@ -64,6 +61,7 @@ DialogView LookAt(HWND window, DWORD owner, const std::vector<Expected>& expecte
     v.ok = GetDlgItem(window, IDOK);
     for (int i = 0; i < 3; ++i)
         v.checked.push_back(IsDlgButtonChecked(window, FrmOptions::kOptShow0 + i) == BST_CHECKED);
+    v.logo_id = logo_id;
     auto bitmap = reinterpret_cast<HBITMAP>(
         SendDlgItemMessageW(window, logo_id, STM_GETIMAGE, IMAGE_BITMAP, 0));
     BITMAP bm{};
@@ -71,7 +69,13 @@ DialogView LookAt(HWND window, DWORD owner, const std::vector<Expected>& expecte
     return v;
 }
 
-void ExpectLayout(const DialogView& v, const std::vector<Expected>& expected, SIZE client) {
+std::vector<LONG> Corners(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+// Checks the layout at the screen's resolution: twips become pixels, fonts scale,
+// the logo keeps its own 118 x 73 pixels, centred in its box.
+void ExpectLayout(const DialogView& v, const std::vector<Expected>& expected, int client_width,
+                  int client_height) {
+    const int dpi = ScreenDpi();
     ASSERT_EQ(v.controls.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const Expected& e = expected[i];
@@ -84,51 +88,39 @@ void ExpectLayout(const DialogView& v, const std::vector<Expected>& expected, SI
         if (e.face) {
             EXPECT_EQ(c.font_face, e.face);
             EXPECT_TRUE(c.font_plain);
+            EXPECT_EQ(c.font_height, FontHeight(e.hundredths_of_point, dpi));
         }
         EXPECT_TRUE(c.visible);
-        if (ScreenDpi() == 96) {
-            EXPECT_EQ(std::vector<LONG>({c.rect.left, c.rect.top, c.rect.right, c.rect.bottom}),
-                      std::vector<LONG>({e.rect.left, e.rect.top, e.rect.right, e.rect.bottom}));
-            if (e.face) {
-                EXPECT_EQ(c.font_height, e.height);
-            }
+        RECT want = TwipsToPixels(e.left, e.top, e.width, e.height, dpi);
+        if (e.id == v.logo_id) {
+            OffsetRect(&want, (want.right - want.left - 118) / 2,
+                       (want.bottom - want.top - 73) / 2);
+            want.right = want.left + 118;
+            want.bottom = want.top + 73;
         }
+        EXPECT_EQ(Corners(c.rect), Corners(want));
     }
-    if (ScreenDpi() == 96) {
-        EXPECT_EQ(v.client.cx, client.cx);
-        EXPECT_EQ(v.client.cy, client.cy);
-    }
+    EXPECT_EQ(v.client.cx, TwipsToPixels(client_width, dpi));
+    EXPECT_EQ(v.client.cy, TwipsToPixels(client_height, dpi));
     EXPECT_EQ(v.focus, v.ok) << "OK has the focus when the dialog opens";
     EXPECT_EQ(v.logo.cx, 118);
     EXPECT_EQ(v.logo.cy, 73);
 }
 
 const std::vector<Expected> kOptionsLayout = {
-    {FrmOptions::kImage1, L"Static", nullptr, {88, 2, 206, 75}, nullptr, 0},
-    {FrmOptions::kLabel3, L"Static", u"Tabulon v1.1", {4, 77, 285, 100}, L"Tahoma", -19},
-    {FrmOptions::kLabel1, L"Static", u"Text Before:", {7, 124, 81, 142}, L"Verdana", -11},
-    {FrmOptions::kTxtBefore, L"Edit", nullptr, {82, 122, 281, 142}, L"Verdana", -9},
-    {FrmOptions::kOptShow0,
-     L"Button",
-     u"Show Just Website Title",
-     {63, 156, 228, 174},
-     L"Verdana",
-     -11},
-    {FrmOptions::kOptShow0 + 1,
-     L"Button",
-     u"Show Just Website URL",
-     {63, 180, 229, 198},
-     L"Verdana",
-     -11},
-    {FrmOptions::kOptShow0 + 2,
-     L"Button",
-     u"Show Both Title and URL",
-     {63, 205, 241, 223},
-     L"Verdana",
-     -11},
-    {FrmOptions::kLabel2, L"Static", u"Text After:", {8, 239, 82, 257}, L"Verdana", -11},
-    {FrmOptions::kTxtAfter, L"Edit", nullptr, {83, 237, 282, 257}, L"Verdana", -9},
-    {FrmOptions::kCmdOK, L"Button", u"&OK", {115, 267, 173, 288}, nullptr, 0},
+    {FrmOptions::kImage1, L"Static", nullptr, 1320, 30, 1770, 1095, nullptr, 0},
+    {FrmOptions::kLabel3, L"Static", u"Tabulon v1.1", 60, 1155, 4215, 345, L"Tahoma", 1425},
+    {FrmOptions::kLabel1, L"Static", u"Text Before:", 105, 1860, 1110, 270, L"Verdana", 825},
+    {FrmOptions::kTxtBefore, L"Edit", nullptr, 1230, 1830, 2985, 300, L"Verdana", 675},
+    {FrmOptions::kOptShow0, L"Button", u"Show Just Website Title", 945, 2340, 2475, 270, L"Verdana",
+     825},
+    {FrmOptions::kOptShow0 + 1, L"Button", u"Show Just Website URL", 945, 2700, 2490, 270,
+     L"Verdana", 825},
+    {FrmOptions::kOptShow0 + 2, L"Button", u"Show Both Title and URL", 945, 3075, 2670, 270,
+     L"Verdana", 825},
+    {FrmOptions::kLabel2, L"Static", u"Text After:", 120, 3585, 1110, 270, L"Verdana", 825},
+    {FrmOptions::kTxtAfter, L"Edit", nullptr, 1245, 3555, 2985, 300, L"Verdana", 675},
+    {FrmOptions::kCmdOK, L"Button", u"&OK", 1725, 4005, 870, 315, nullptr, 0},
 };
 
 class FrmOptionsTest : public ::testing::Test {
@@ -180,7 +172,7 @@ TEST_F(FrmOptionsTest, OpensWithTheStoredSettingsAndOkSavesThemAgain) {
         after = ViewControl(GetDlgItem(w, FrmOptions::kTxtAfter)).text;
         Click(GetDlgItem(w, FrmOptions::kCmdOK));
     }));
-    ExpectLayout(seen, kOptionsLayout, SIZE{288, 297});
+    ExpectLayout(seen, kOptionsLayout, 4320, 4455);
     EXPECT_EQ(seen.checked, (std::vector<bool>{false, false, true}));
     // Tab goes to the checked option, then on through the boxes back to OK.
     EXPECT_EQ(tab_order, (std::vector<int>{FrmOptions::kOptShow0 + 2, FrmOptions::kTxtBefore,
@@ -254,35 +246,22 @@ TEST_F(FrmOptionsTest, ModeWithoutAnOptionFailsWithoutShowing) {
 }
 
 const std::vector<Expected> kAboutLayout = {
-    {FrmAbout::kImage1, L"Static", nullptr, {84, 0, 202, 73}, nullptr, 0},
-    {FrmAbout::kLabel3, L"Static", u"Tabulon v1.1", {3, 75, 284, 98}, L"Tahoma", -19},
-    {FrmAbout::kLabel1,
-     L"Static",
+    {FrmAbout::kImage1, L"Static", nullptr, 1260, 0, 1770, 1095, nullptr, 0},
+    {FrmAbout::kLabel3, L"Static", u"Tabulon v1.1", 38, 1125, 4215, 345, L"Tahoma", 1425},
+    {FrmAbout::kLabel1, L"Static",
      u"Tabulon lets you easily tell your MSN contacts what websites your are currently viewing "
      u"in IE.",
-     {35, 112, 252, 164},
-     L"Verdana",
-     -11},
-    {FrmAbout::kLabel2,
-     L"Static",
-     u"Thanks to Zindle for the logo",
-     {59, 163, 228, 176},
-     L"Verdana",
-     -11},
-    {FrmAbout::kLabel4,
-     L"Static",
-     u"Visit www.quenlar.example for news and updates and other software by Quenlar",
-     {23, 188, 263, 219},
-     L"Verdana",
-     -11},
-    {FrmAbout::kLabel5,
-     L"Static",
+     518, 1680, 3255, 780, L"Verdana", 825},
+    {FrmAbout::kLabel2, L"Static", u"Thanks to Zindle for the logo", 878, 2445, 2535, 195,
+     L"Verdana", 825},
+    {FrmAbout::kLabel4, L"Static",
+     u"Visit www.quenlar.example for news and updates and other software by Quenlar", 345, 2820,
+     3600, 465, L"Verdana", 825},
+    {FrmAbout::kLabel5, L"Static",
      u"web  -  www.quenlar.example                                   msn  -  "
      u"messenger@quenlar.example    email  -  mail@quenlar.example",
-     {36, 231, 307, 270},
-     L"Verdana",
-     -9},
-    {FrmAbout::kCmdOK, L"Button", u"&OK", {105, 282, 178, 308}, nullptr, 0},
+     540, 3465, 4065, 585, L"Verdana", 675},
+    {FrmAbout::kCmdOK, L"Button", u"&OK", 1575, 4230, 1095, 390, nullptr, 0},
 };
 
 TEST(FrmAboutTest, ShowsItsTextsAndOkCloses) {
@@ -300,7 +279,7 @@ TEST(FrmAboutTest, ShowsItsTextsAndOkCloses) {
         driver.Join();
         ASSERT_TRUE(driver.found());
         EXPECT_FALSE(driver.left_open());
-        ExpectLayout(seen, kAboutLayout, SIZE{283, 319});
+        ExpectLayout(seen, kAboutLayout, 4245, 4785);
     }
 }
 

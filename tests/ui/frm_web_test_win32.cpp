@@ -137,20 +137,26 @@ TEST_F(FrmWebTest, LaysOutItsControlsInTwipsAtTheScreenResolution) {
     EXPECT_EQ(seen.list.font_face, L"Verdana");
     EXPECT_TRUE(seen.label.font_plain && seen.list.font_plain);
 
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    if (dpi != 96) GTEST_SKIP() << "pixel values below are for 96 dpi, the screen has " << dpi;
-    EXPECT_EQ(seen.client.cx, 482);
-    EXPECT_EQ(seen.client.cy, 168);
-    const auto at = [](const ControlView& v) {
-        return std::vector<LONG>{v.rect.left, v.rect.top, v.rect.right, v.rect.bottom};
+    // At whatever resolution the screen has: twips become pixels, fonts scale.
+    const int dpi = testing_ui::ScreenDpi();
+    EXPECT_EQ(seen.client.cx, testing_ui::TwipsToPixels(7230, dpi));
+    EXPECT_EQ(seen.client.cy, testing_ui::TwipsToPixels(2520, dpi));
+    const auto at = [](const RECT& r) {
+        return std::vector<LONG>{r.left, r.top, r.right, r.bottom};
     };
-    EXPECT_EQ(at(seen.label), (std::vector<LONG>{9, 13, 470, 30}));
-    EXPECT_EQ(at(seen.list), (std::vector<LONG>{8, 44, 474, 120}));
-    EXPECT_EQ(at(seen.button), (std::vector<LONG>{241, 132, 308, 156}));
-    EXPECT_EQ(seen.label.font_height, -11);
-    EXPECT_EQ(seen.list.font_height, -9);
+    EXPECT_EQ(at(seen.label.rect), at(testing_ui::TwipsToPixels(135, 195, 6915, 255, dpi)));
+    EXPECT_EQ(at(seen.list.rect), at(testing_ui::TwipsToPixels(120, 660, 6990, 1140, dpi)));
+    EXPECT_EQ(at(seen.button.rect), at(testing_ui::TwipsToPixels(3615, 1980, 1005, 360, dpi)));
+    EXPECT_EQ(seen.label.font_height, testing_ui::FontHeight(825, dpi));
+    EXPECT_EQ(seen.list.font_height, testing_ui::FontHeight(675, dpi));
+}
+
+// A run set up for a resolution (a prefix with LogPixels set) must really have it,
+// or the layout checks above prove nothing about it.
+TEST(ScreenTest, HasTheResolutionTheRunWasSetUpFor) {
+    const int expected = testing_ui::ExpectedDpi();
+    if (expected == 0) GTEST_SKIP() << "TABULON_EXPECT_DPI is not set";
+    EXPECT_EQ(testing_ui::ScreenDpi(), expected);
 }
 
 TEST_F(FrmWebTest, PickFramesTheChosenLine) {

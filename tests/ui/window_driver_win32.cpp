@@ -1,6 +1,7 @@
 #include "window_driver_win32.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <vector>
 
 namespace tabulon::testing_ui {
@@ -55,6 +56,30 @@ Text ListItem(HWND list, int index) {
     std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
     SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer.data()));
     return Text(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<std::size_t>(length));
+}
+
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+int ExpectedDpi() {
+    const char* value = std::getenv("TABULON_EXPECT_DPI");
+    return value ? std::atoi(value) : 0;
+}
+
+LONG TwipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
+
+RECT TwipsToPixels(int left, int top, int width, int height, int dpi) {
+    const LONG x = TwipsToPixels(left, dpi);
+    const LONG y = TwipsToPixels(top, dpi);
+    return RECT{x, y, x + TwipsToPixels(width, dpi), y + TwipsToPixels(height, dpi)};
+}
+
+LONG FontHeight(int hundredths_of_point, int dpi) {
+    return -((hundredths_of_point * dpi + 3600) / 7200);
 }
 
 bool WaitFor(const std::function<bool()>& condition, int timeout_ms) {

@@ -33,6 +33,18 @@ HWND FocusOfThread(DWORD thread_id);
 Text ListItem(HWND list, int index);
 int ListCount(HWND list);
 
+// The screen's resolution, as the windows lay themselves out by it.
+int ScreenDpi();
+// The resolution the test run was set up for (TABULON_EXPECT_DPI), 0 when not told.
+int ExpectedDpi();
+
+// Where a layout in twips lands at dpi, rounded to the nearest pixel: each of left,
+// top, width and height on its own, as a form places its controls.
+LONG TwipsToPixels(int twips, int dpi);
+RECT TwipsToPixels(int left, int top, int width, int height, int dpi);
+// The LOGFONT height of a font of hundredths_of_point at dpi.
+LONG FontHeight(int hundredths_of_point, int dpi);
+
 // Waits up to timeout_ms for condition; true when it came.
 bool WaitFor(const std::function<bool()>& condition, int timeout_ms = 5000);
 
