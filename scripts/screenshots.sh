@@ -3,7 +3,7 @@
 # docs/screenshots. Runs them for real: Wine's X11 driver on a private Xvfb
 # display, in a prefix of its own (the test prefixes use the null driver).
 #   scripts/screenshots.sh [BUILD_FOLDER]   (default: build/win32)
-# Needs xvfb and ImageMagick's convert.
+# Needs xvfb and ImageMagick's convert; run as root, it installs them when missing.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,8 +11,20 @@ build=$(cd "${1:-$root/build/win32}" && pwd)
 out=$root/docs/screenshots
 mkdir -p "$out"
 
-command -v Xvfb >/dev/null || { echo "screenshots: Xvfb is missing (apt-get install xvfb)" >&2; exit 1; }
-command -v convert >/dev/null || { echo "screenshots: ImageMagick is missing (apt-get install imagemagick)" >&2; exit 1; }
+missing=()
+command -v Xvfb >/dev/null || missing+=(xvfb)
+command -v convert >/dev/null || missing+=(imagemagick)
+if [ ${#missing[@]} -gt 0 ]; then
+    install=(apt-get install -y --no-install-recommends "${missing[@]}")
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "screenshots: ${missing[*]} missing; install with: sudo ${install[*]}" >&2
+        exit 1
+    fi
+    echo "screenshots: installing ${missing[*]}" >&2
+    # A fresh machine may not have the package lists yet.
+    export DEBIAN_FRONTEND=noninteractive
+    "${install[@]}" >/dev/null || { apt-get update >/dev/null && "${install[@]}" >/dev/null; }
+fi
 cmake --build "$build" --target ui_gallery -j2 >/dev/null
 gallery=$build/tests/ui/ui_gallery.exe
 
@@ -53,13 +65,13 @@ fi
 
 windows_work="Z:$(echo "$work" | tr / '\\')"
 for dpi in 96 120; do
+    # Wine reads the resolution when a program starts.
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Fonts' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
-    # The resolution is read when the session starts.
-    wineserver -w
     wine "$gallery" "$windows_work" "${dpi}dpi"
     for name in picker options about; do
-        convert "$work/$name-${dpi}dpi.bmp" "$out/$name-${dpi}dpi.png"
+        # No time stamps: a picture that did not change stays the same file.
+        convert "$work/$name-${dpi}dpi.bmp" -define png:exclude-chunks=date,time \
+            "$out/$name-${dpi}dpi.png"
     done
 done
 ls -1 "$out"/*.png
