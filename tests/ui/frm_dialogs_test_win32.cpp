@@ -6,28 +6,22 @@
 #include <optional>
 #include <vector>
 
-#include "common/failure.h"
-#include "settings/registry_settings_store_win32.h"
 #include "ui/frm_about_win32.h"
 #include "ui/frm_options_win32.h"
+#include "ui_windows_support_win32.h"
 #include "window_driver_win32.h"
 
 namespace tabulon {
 namespace {
 
-// The settings as the windows find them: in the registry of the test prefix.
-void StoreSetting(const wchar_t* key, TextView value) {
-    RegistrySettingsStore().Write(reinterpret_cast<const char16_t*>(key), value);
-}
-Text StoredSetting(const wchar_t* key) {
-    return RegistrySettingsStore().Read(reinterpret_cast<const char16_t*>(key));
-}
-
 using testing_ui::Click;
 using testing_ui::ControlView;
+using testing_ui::FailureOf;
 using testing_ui::FocusOfThread;
 using testing_ui::FontHeight;
 using testing_ui::ScreenDpi;
+using testing_ui::StoredSetting;
+using testing_ui::StoreSetting;
 using testing_ui::TwipsToPixels;
 using testing_ui::TypeText;
 using testing_ui::ViewControl;
@@ -128,26 +122,20 @@ class FrmOptionsTest : public ::testing::Test {
     void SetUp() override { Seed(u"2", u"I'm currently browsing:", u""); }
 
     static void Seed(TextView show, TextView before, TextView after) {
-        StoreSetting(L"Show", show);
-        StoreSetting(L"Before", before);
-        StoreSetting(L"After", after);
+        StoreSetting(u"Show", show);
+        StoreSetting(u"Before", before);
+        StoreSetting(u"After", after);
     }
 
     static std::vector<Text> Stored() {
         std::vector<Text> values;
-        for (const wchar_t* key : {L"Show", L"Before", L"After"})
-            values.push_back(StoredSetting(key));
+        for (TextView key : {u"Show", u"Before", u"After"}) values.push_back(StoredSetting(key));
         return values;
     }
 
     std::optional<Failure> Open(std::function<void(HWND)> script) {
-        std::optional<Failure> failure;
         WindowDriver driver(L"Tabulon Options", std::move(script));
-        try {
-            FrmOptions::ForThread().ShowModal();
-        } catch (const Failure& f) {
-            failure = f;
-        }
+        std::optional<Failure> failure = FailureOf([] { FrmOptions::ForThread().ShowModal(); });
         driver.Join();
         EXPECT_TRUE(driver.found());
         EXPECT_FALSE(driver.left_open()) << "the script did not close the dialog";
@@ -232,12 +220,8 @@ TEST_F(FrmOptionsTest, ModeWithoutAnOptionFailsWithoutShowing) {
     for (TextView show : {u"3", u"-1", u"abc"}) {
         SCOPED_TRACE(ToUtf8(show));
         Seed(show, u"B", u"A");
-        std::optional<Failure> failure;
-        try {
-            FrmOptions::ForThread().ShowModal();
-        } catch (const Failure& f) {
-            failure = f;
-        }
+        const std::optional<Failure> failure =
+            FailureOf([] { FrmOptions::ForThread().ShowModal(); });
         ASSERT_TRUE(failure.has_value());
         EXPECT_FALSE(failure->description().empty());
         EXPECT_EQ(FindWindowW(nullptr, L"Tabulon Options"), nullptr);

@@ -9,26 +9,22 @@
 #include <optional>
 #include <vector>
 
-#include "common/failure.h"
-#include "settings/registry_settings_store_win32.h"
 #include "testshell/test_shell.h"
+#include "ui_windows_support_win32.h"
 #include "window_driver_win32.h"
 
 namespace tabulon {
 namespace {
 
-// The settings as the windows find them: in the registry of the test prefix.
-void StoreSetting(const wchar_t* key, TextView value) {
-    RegistrySettingsStore().Write(reinterpret_cast<const char16_t*>(key), value);
-}
-
 namespace ts = testshell;
 using testing_ui::Click;
 using testing_ui::ControlView;
+using testing_ui::FailureOf;
 using testing_ui::FocusOfThread;
 using testing_ui::ListCount;
 using testing_ui::ListItem;
 using testing_ui::SelectItem;
+using testing_ui::StoreSetting;
 using testing_ui::ViewControl;
 using testing_ui::WaitFor;
 using testing_ui::WindowDriver;
@@ -75,20 +71,15 @@ class FrmWebTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_HRESULT_SUCCEEDED(registration_.status());
-        StoreSetting(L"Show", u"2");
-        StoreSetting(L"Before", u"I'm currently browsing:");
-        StoreSetting(L"After", u"");
+        StoreSetting(u"Show", u"2");
+        StoreSetting(u"Before", u"I'm currently browsing:");
+        StoreSetting(u"After", u"");
     }
 
     // Opens the picker on this thread while script plays the user.
     std::optional<Failure> Open(std::function<void(HWND)> script, bool* found = nullptr) {
-        std::optional<Failure> failure;
         WindowDriver driver(L"Tabulon", std::move(script));
-        try {
-            FrmWeb::ForThread().ShowModal();
-        } catch (const Failure& f) {
-            failure = f;
-        }
+        std::optional<Failure> failure = FailureOf([] { FrmWeb::ForThread().ShowModal(); });
         driver.Join();
         EXPECT_FALSE(driver.left_open()) << "the script did not close the picker";
         if (found) *found = driver.found();
@@ -191,7 +182,7 @@ TEST_F(FrmWebTest, PickFramesTheChosenLine) {
 
 TEST_F(FrmWebTest, AccessKeyAndEnterPressTheButton) {
     ts::SetScenario(Shell({Site(kIe, u"One", u"http://one.example/")}));
-    StoreSetting(L"Show", u"0");
+    StoreSetting(u"Show", u"0");
     for (bool access_key : {true, false}) {
         SCOPED_TRACE(access_key ? "Alt+S" : "Enter");
         FrmWeb::ForThread().sPickedText.clear();
@@ -210,9 +201,9 @@ TEST_F(FrmWebTest, AccessKeyAndEnterPressTheButton) {
 
 TEST_F(FrmWebTest, SecondOpeningIsFreshAndClosingKeepsTheLastPick) {
     ts::SetScenario(Shell({Site(kIe, u"First", u"http://first.example/")}));
-    StoreSetting(L"Show", u" 0");
-    StoreSetting(L"Before", u"B");
-    StoreSetting(L"After", u"A");
+    StoreSetting(u"Show", u" 0");
+    StoreSetting(u"Before", u"B");
+    StoreSetting(u"After", u"A");
     EXPECT_FALSE(Open([&](HWND w) {
         SelectItem(GetDlgItem(w, FrmWeb::kList1), 0);
         Click(GetDlgItem(w, FrmWeb::kCmdSend));
@@ -220,7 +211,7 @@ TEST_F(FrmWebTest, SecondOpeningIsFreshAndClosingKeepsTheLastPick) {
     EXPECT_EQ(FrmWeb::ForThread().sPickedText, u"B\r\n\r\nFirst\r\n\r\nA");
 
     // A setting changed between openings shows at the next one.
-    StoreSetting(L"Show", u"1");
+    StoreSetting(u"Show", u"1");
     ts::SetScenario(Shell({Site(kIe, u"First", u"http://first.example/"),
                            Site(kIe, u"Second", u"http://second.example/")}));
     PickerView seen;
@@ -254,14 +245,9 @@ TEST_F(FrmWebTest, LoadFailureIsThrownAndNoWindowIsOffered) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ts::SetScenario(c.scenario);
-        StoreSetting(L"Show", c.show);
+        StoreSetting(u"Show", c.show);
         FrmWeb::ForThread().sPickedText = u"kept";
-        std::optional<Failure> failure;
-        try {
-            FrmWeb::ForThread().ShowModal();
-        } catch (const Failure& f) {
-            failure = f;
-        }
+        const std::optional<Failure> failure = FailureOf([] { FrmWeb::ForThread().ShowModal(); });
         ASSERT_TRUE(failure.has_value());
         EXPECT_EQ(failure->code(), c.code);
         EXPECT_EQ(FindWindowW(nullptr, L"Tabulon"), nullptr);
@@ -274,11 +260,7 @@ TEST_F(FrmWebTest, LoadFailureIsThrownAndNoWindowIsOffered) {
 std::optional<Failure> g_nested_failure;
 void CALLBACK OpenAgainThenPick(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    try {
-        FrmWeb::ForThread().ShowModal();
-    } catch (const Failure& f) {
-        g_nested_failure = f;
-    }
+    g_nested_failure = FailureOf([] { FrmWeb::ForThread().ShowModal(); });
     HWND w = FindWindowW(nullptr, L"Tabulon");
     if (!w) return;
     SelectItem(GetDlgItem(w, FrmWeb::kList1), 0);
@@ -288,7 +270,7 @@ void CALLBACK OpenAgainThenPick(HWND, UINT, UINT_PTR timer, DWORD) {
 
 TEST_F(FrmWebTest, OpeningAgainWhileOpenIsRefusedAndTheOpenPickerGoesOn) {
     ts::SetScenario(Shell({Site(kIe, u"Only", u"http://only.example/")}));
-    StoreSetting(L"Show", u"0");
+    StoreSetting(u"Show", u"0");
     FrmWeb::ForThread().sPickedText.clear();
     g_nested_failure.reset();
     SetTimer(nullptr, 0, 50, &OpenAgainThenPick);
