@@ -1,27 +1,34 @@
 #!/usr/bin/env bash
-# Builds dist/tabulon-<version>.zip: TB.dll, the install guide, the licence and
-# SHA256SUMS. The same commit gives the same bytes: TB.dll builds reproducibly,
-# and every file in the zip has the commit's time, fixed modes and sorted names.
+# Builds dist/tabulon-<version>.zip from the current commit: TB.dll, the install
+# guide, the licence and SHA256SUMS. The same commit gives the same bytes: TB.dll
+# builds reproducibly, and every file in the zip has the commit's time, fixed modes
+# and sorted names. Uncommitted edits are left out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-version=$(sed -n 's/^project(Tabulon VERSION \([0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
-[ -n "$version" ] || { echo "no version in CMakeLists.txt" >&2; exit 1; }
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+commit=$(git rev-parse HEAD)
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct "$commit")}
 export SOURCE_DATE_EPOCH TZ=UTC
 
 build=build/dist
-cmake --preset win32 -B "$build" >/dev/null
-cmake --build "$build" --target TB -j "${JOBS:-2}" >/dev/null
+source=$build/source
+rm -rf "$source"
+mkdir -p "$source"
+git archive "$commit" | tar -x -C "$source"
+version=$(sed -n 's/^project(Tabulon VERSION \([0-9]*\.[0-9]*\).*/\1/p' "$source/CMakeLists.txt")
+[ -n "$version" ] || { echo "no version in CMakeLists.txt" >&2; exit 1; }
+
+cmake -S "$source" --preset win32 -B "$build/build" >/dev/null
+cmake --build "$build/build" --target TB -j "${JOBS:-2}" >/dev/null
 
 name=tabulon-$version
 stage=$build/stage/$name
 rm -rf "$build/stage"
 mkdir -p "$stage" dist
-cp "$build/src/component/TB.dll" "$stage/TB.dll"
+cp "$build/build/src/component/TB.dll" "$stage/TB.dll"
 # Text files for Windows users: CR LF line ends.
-sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' docs/INSTALL.txt >"$stage/INSTALL.txt"
-sed -e 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
+sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' "$source/docs/INSTALL.txt" >"$stage/INSTALL.txt"
+sed -e 's/$/\r/' "$source/LICENSE" >"$stage/LICENSE.txt"
 (cd "$stage" && sha256sum INSTALL.txt LICENSE.txt TB.dll >SHA256SUMS)
 
 chmod 644 "$stage"/*
