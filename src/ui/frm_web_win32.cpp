@@ -19,6 +19,12 @@ const ControlSpec kControls[] = {
 
 const FormSpec kForm{L"Tabulon", 7230, 2520, kControls};
 
+std::optional<std::size_t> SelectedIndex(HWND list) {
+    const LRESULT index = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR) return std::nullopt;
+    return static_cast<std::size_t>(index);
+}
+
 }  // namespace
 
 FrmWeb& FrmWeb::ForThread() {
@@ -62,20 +68,12 @@ void FrmWeb::ShowState() {
 
 void FrmWeb::OnCommand(int id, int code, HWND) {
     if (id == kList1 && code == LBN_SELCHANGE) {
-        const LRESULT index = SendMessageW(Control(kList1), LB_GETCURSEL, 0, 0);
-        state_.Select(index == LB_ERR
-                          ? std::nullopt
-                          : std::optional<std::size_t>(static_cast<std::size_t>(index)));
+        state_.Select(SelectedIndex(Control(kList1)));
         EnableWindow(Control(kCmdSend), state_.buttonEnabled());
     } else if (id == kCmdSend && code == BN_CLICKED) {
         HWND button = Control(kCmdSend);
         if (!IsWindowEnabled(button)) return;
-        const LRESULT index = SendMessageW(Control(kList1), LB_GETCURSEL, 0, 0);
-        if (state_.Press(WindowText(button),
-                         index == LB_ERR
-                             ? std::nullopt
-                             : std::optional<std::size_t>(static_cast<std::size_t>(index))))
-            Unload();
+        if (state_.Press(WindowText(button), SelectedIndex(Control(kList1)))) Unload();
     }
 }
 
