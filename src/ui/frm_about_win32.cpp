@@ -6,19 +6,11 @@ namespace tabulon {
 
 namespace {
 
-const Text& VisitText() {
-    static const Text text = AboutVisitText();
-    return text;
-}
-
-const Text& ContactText() {
-    static const Text text = AboutContactText();
-    return text;
-}
-
 // Tab order: OK, then the labels from top to bottom. Label5 reaches beyond the
 // right edge of the client area, as the entries' spacing expects.
-const ControlSpec* Controls() {
+std::span<const ControlSpec> Controls() {
+    static const Text visit = AboutVisitText();
+    static const Text contacts = AboutContactText();
     static const ControlSpec controls[] = {
         {FrmAbout::kCmdOK, ControlKind::kPushButton, u"&OK", 1575, 4230, 1095, 390, kDefaultFont,
          kBlack, WS_GROUP | BS_DEFPUSHBUTTON},
@@ -28,9 +20,9 @@ const ControlSpec* Controls() {
          kVerdana825, kBlue, WS_GROUP | SS_CENTER},
         {FrmAbout::kLabel2, ControlKind::kLabel, kAboutLogoCredit.data(), 878, 2445, 2535, 195,
          kVerdana825, kGreen, WS_GROUP},
-        {FrmAbout::kLabel4, ControlKind::kLabel, VisitText().c_str(), 345, 2820, 3600, 465,
-         kVerdana825, kRed, WS_GROUP},
-        {FrmAbout::kLabel5, ControlKind::kLabel, ContactText().c_str(), 540, 3465, 4065, 585,
+        {FrmAbout::kLabel4, ControlKind::kLabel, visit.c_str(), 345, 2820, 3600, 465, kVerdana825,
+         kRed, WS_GROUP},
+        {FrmAbout::kLabel5, ControlKind::kLabel, contacts.c_str(), 540, 3465, 4065, 585,
          kVerdana675, kOrange, WS_GROUP},
         {FrmAbout::kImage1, ControlKind::kPicture, nullptr, 1260, 0, 1770, 1095, kDefaultFont,
          kBlack, WS_GROUP},
@@ -39,8 +31,7 @@ const ControlSpec* Controls() {
 }
 
 const FormSpec& Spec() {
-    static const FormSpec form{L"About Tabulon", 4245, 4785,
-                               std::span<const ControlSpec>(Controls(), 7)};
+    static const FormSpec form{L"About Tabulon", 4245, 4785, Controls()};
     return form;
 }
 
