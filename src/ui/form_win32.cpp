@@ -245,10 +245,12 @@ void Form::CreateControls(int dots_per_inch) {
                 style |= BS_AUTORADIOBUTTON;
                 break;
         }
+        const int x = TwipsToPixels(c.left, dots_per_inch);
+        const int y = TwipsToPixels(c.top, dots_per_inch);
+        const int width = TwipsToPixels(c.width, dots_per_inch);
+        const int height = TwipsToPixels(c.height, dots_per_inch);
         HWND control = CreateWindowExW(
-            ex_style, window_class, c.text ? Wide(c.text) : L"", style,
-            TwipsToPixels(c.left, dots_per_inch), TwipsToPixels(c.top, dots_per_inch),
-            TwipsToPixels(c.width, dots_per_inch), TwipsToPixels(c.height, dots_per_inch), hwnd_,
+            ex_style, window_class, c.text ? Wide(c.text) : L"", style, x, y, width, height, hwnd_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), ThisModule(), nullptr);
         if (!control) ThrowLastError(u"Creating a control of the " + name_ + u" window");
 
@@ -260,12 +262,9 @@ void Form::CreateControls(int dots_per_inch) {
             // box (which is exactly the picture at 96 dpi).
             BITMAP size{};
             GetObjectW(bitmap, sizeof size, &size);
-            const int box_width = TwipsToPixels(c.width, dots_per_inch);
-            const int box_height = TwipsToPixels(c.height, dots_per_inch);
-            SetWindowPos(control, nullptr,
-                         TwipsToPixels(c.left, dots_per_inch) + (box_width - size.bmWidth) / 2,
-                         TwipsToPixels(c.top, dots_per_inch) + (box_height - size.bmHeight) / 2,
-                         size.bmWidth, size.bmHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(control, nullptr, x + (width - size.bmWidth) / 2,
+                         y + (height - size.bmHeight) / 2, size.bmWidth, size.bmHeight,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
         } else {
             SendMessageW(control, WM_SETFONT,
                          reinterpret_cast<WPARAM>(FontFor(c.font, dots_per_inch)), FALSE);
