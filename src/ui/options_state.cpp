@@ -1,5 +1,7 @@
 #include "ui/options_state.h"
 
+#include <string>
+
 #include "common/failure.h"
 #include "settings/display_mode.h"
 
@@ -10,17 +12,13 @@ namespace {
 // DISP_E_BADINDEX: the mode names no option button.
 constexpr std::int32_t kNoSuchOption = static_cast<std::int32_t>(0x8002000B);
 
-Text Decimal(std::int16_t value) {
-    const std::string digits = std::to_string(value);
-    return Text(digits.begin(), digits.end());
-}
-
 }  // namespace
 
 OptionsContent LoadOptions(SettingsStore& store) {
     const std::int16_t mode = ReadDisplayMode(store);
     if (mode < 0 || mode >= static_cast<std::int16_t>(kOptionCount)) {
-        throw Failure(kNoSuchOption, u"The \"Show\" setting holds " + Decimal(mode) +
+        throw Failure(kNoSuchOption, u"The \"Show\" setting holds " +
+                                         FromUtf8(std::to_string(mode)) +
                                          u", which is no display mode the options dialog offers "
                                          u"(0, 1 or 2).");
     }
