@@ -16,6 +16,7 @@ namespace {
 
 using testing_ui::Click;
 using testing_ui::ControlView;
+using testing_ui::Corners;
 using testing_ui::FailureOf;
 using testing_ui::FocusOfThread;
 using testing_ui::FontHeight;
@@ -62,8 +63,6 @@ DialogView LookAt(HWND window, DWORD owner, const std::vector<Expected>& expecte
     if (bitmap && GetObjectW(bitmap, sizeof bm, &bm)) v.logo = SIZE{bm.bmWidth, bm.bmHeight};
     return v;
 }
-
-std::vector<LONG> Corners(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 // Checks the layout at the screen's resolution: twips become pixels, fonts scale,
 // the logo keeps its own 118 x 73 pixels, centred in its box.

@@ -19,12 +19,16 @@ namespace {
 namespace ts = testshell;
 using testing_ui::Click;
 using testing_ui::ControlView;
+using testing_ui::Corners;
 using testing_ui::FailureOf;
 using testing_ui::FocusOfThread;
+using testing_ui::FontHeight;
 using testing_ui::ListCount;
 using testing_ui::ListItem;
+using testing_ui::ScreenDpi;
 using testing_ui::SelectItem;
 using testing_ui::StoreSetting;
+using testing_ui::TwipsToPixels;
 using testing_ui::ViewControl;
 using testing_ui::WaitFor;
 using testing_ui::WindowDriver;
@@ -129,17 +133,14 @@ TEST_F(FrmWebTest, LaysOutItsControlsInTwipsAtTheScreenResolution) {
     EXPECT_TRUE(seen.label.font_plain && seen.list.font_plain);
 
     // At whatever resolution the screen has: twips become pixels, fonts scale.
-    const int dpi = testing_ui::ScreenDpi();
-    EXPECT_EQ(seen.client.cx, testing_ui::TwipsToPixels(7230, dpi));
-    EXPECT_EQ(seen.client.cy, testing_ui::TwipsToPixels(2520, dpi));
-    const auto at = [](const RECT& r) {
-        return std::vector<LONG>{r.left, r.top, r.right, r.bottom};
-    };
-    EXPECT_EQ(at(seen.label.rect), at(testing_ui::TwipsToPixels(135, 195, 6915, 255, dpi)));
-    EXPECT_EQ(at(seen.list.rect), at(testing_ui::TwipsToPixels(120, 660, 6990, 1140, dpi)));
-    EXPECT_EQ(at(seen.button.rect), at(testing_ui::TwipsToPixels(3615, 1980, 1005, 360, dpi)));
-    EXPECT_EQ(seen.label.font_height, testing_ui::FontHeight(825, dpi));
-    EXPECT_EQ(seen.list.font_height, testing_ui::FontHeight(675, dpi));
+    const int dpi = ScreenDpi();
+    EXPECT_EQ(seen.client.cx, TwipsToPixels(7230, dpi));
+    EXPECT_EQ(seen.client.cy, TwipsToPixels(2520, dpi));
+    EXPECT_EQ(Corners(seen.label.rect), Corners(TwipsToPixels(135, 195, 6915, 255, dpi)));
+    EXPECT_EQ(Corners(seen.list.rect), Corners(TwipsToPixels(120, 660, 6990, 1140, dpi)));
+    EXPECT_EQ(Corners(seen.button.rect), Corners(TwipsToPixels(3615, 1980, 1005, 360, dpi)));
+    EXPECT_EQ(seen.label.font_height, FontHeight(825, dpi));
+    EXPECT_EQ(seen.list.font_height, FontHeight(675, dpi));
 }
 
 // A run set up for a resolution (a prefix with LogPixels set) must really have it,
@@ -147,7 +148,7 @@ TEST_F(FrmWebTest, LaysOutItsControlsInTwipsAtTheScreenResolution) {
 TEST(ScreenTest, HasTheResolutionTheRunWasSetUpFor) {
     const int expected = testing_ui::ExpectedDpi();
     if (expected == 0) GTEST_SKIP() << "TABULON_EXPECT_DPI is not set";
-    EXPECT_EQ(testing_ui::ScreenDpi(), expected);
+    EXPECT_EQ(ScreenDpi(), expected);
 }
 
 TEST_F(FrmWebTest, PickFramesTheChosenLine) {
