@@ -63,26 +63,28 @@ struct ExceptionInfo : EXCEPINFO {
 };
 
 // Checks an Invoke result. For DISP_E_EXCEPTION the callee's own code and
-// description are what the caller gets to see.
-void CheckInvoke(HRESULT hr, ExceptionInfo& info, TextView what) {
-    if (hr != DISP_E_EXCEPTION) {
-        ThrowIfFailed(hr, what);
-        return;
-    }
+// description are what the caller gets to see. what() names the action; it is
+// only called on failure, so the walk builds no text for reads that work.
+template <typename Describe>
+void CheckInvoke(HRESULT hr, ExceptionInfo& info, const Describe& what) {
+    if (SUCCEEDED(hr)) return;
+    if (hr != DISP_E_EXCEPTION) ThrowIfFailed(hr, what());
     if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
     HRESULT code = info.scode;
     if (SUCCEEDED(code))
         code = info.wCode ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, info.wCode) : E_FAIL;
     const TextView detail = Bstr::View(info.bstrDescription);
-    if (detail.empty()) ThrowIfFailed(code, what);
-    Text description(what);
+    if (detail.empty()) ThrowIfFailed(code, what());
+    Text description = what();
     description += u" failed: ";
     description += detail;
     throw Failure(code, std::move(description));
 }
 
 // A call or property get with no arguments.
-void InvokeNoArguments(IDispatch& object, DISPID id, WORD flags, Variant& result, TextView what) {
+template <typename Describe>
+void InvokeNoArguments(IDispatch& object, DISPID id, WORD flags, Variant& result,
+                       const Describe& what) {
     DISPPARAMS none{};
     ExceptionInfo info;
     UINT bad_argument = 0;
@@ -91,12 +93,35 @@ void InvokeNoArguments(IDispatch& object, DISPID id, WORD flags, Variant& result
     CheckInvoke(hr, info, what);
 }
 
+// A property's value as text; name must end in a NUL.
+template <typename Describe>
+Text ReadText(IDispatch& object, const wchar_t* name, const Describe& what) {
+    const TextView shownName(reinterpret_cast<const char16_t*>(name), wcslen(name));
+    const auto action = [&] { return u"Reading " + Quoted(shownName) + u" of " + what(); };
+
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    const HRESULT found = object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(found)) ThrowIfFailed(found, action());
+
+    Variant value;
+    InvokeNoArguments(object, id, DISPATCH_PROPERTYGET, value, action);
+    if (value.vt() == VT_BSTR) return Text(Bstr::View(value->bstrVal));
+
+    Variant text;
+    const HRESULT hr = VariantChangeType(text.get(), value.get(), VARIANT_ALPHABOOL, VT_BSTR);
+    if (FAILED(hr))
+        throw Failure(hr, u"The " + Quoted(shownName) + u" property of " + what() + u" is " +
+                              VarTypeName(value.vt()) + u", which has no text form.");
+    return Text(Bstr::View(text->bstrVal));
+}
+
 // The automation way of stepping through a collection: its _NewEnum member.
 ComPtr<IEnumVARIANT> EnumerateCollection(IDispatch& collection) {
     constexpr TextView what = u"Enumerating the shell's window collection";
     Variant result;
     InvokeNoArguments(collection, DISPID_NEWENUM, DISPATCH_METHOD | DISPATCH_PROPERTYGET, result,
-                      what);
+                      [&] { return Text(what); });
     ComPtr<IEnumVARIANT> elements;
     if ((result.vt() == VT_UNKNOWN || result.vt() == VT_DISPATCH) && result->punkVal)
         ThrowIfFailed(result->punkVal->QueryInterface(IID_PPV_ARGS(&elements)), what);
@@ -107,13 +132,13 @@ ComPtr<IEnumVARIANT> EnumerateCollection(IDispatch& collection) {
     return elements;
 }
 
-ComPtr<IDispatch> ElementAsWindow(Variant& element, const Text& window) {
+ComPtr<IDispatch> ElementAsWindow(Variant& element, long index) {
     Variant object;
     const HRESULT hr = VariantChangeType(object.get(), element.get(), 0, VT_DISPATCH);
     if (FAILED(hr) || !object->pdispVal)
-        throw Failure(FAILED(hr) ? hr : status::kPointer, u"The window collection gave " +
-                                                              VarTypeName(element.vt()) + u" as " +
-                                                              window + u", not a window object.");
+        throw Failure(FAILED(hr) ? hr : status::kPointer,
+                      u"The window collection gave " + VarTypeName(element.vt()) + u" as " +
+                          WindowName(index) + u", not a window object.");
     return ComPtr<IDispatch>(object->pdispVal);
 }
 
@@ -124,35 +149,26 @@ void EnsureTrailingBackslash(Text& path) {
 // A browser window as the report reads it; valid while the walk visits it.
 class ShellSiteWindow : public SiteWindow {
 public:
-    ShellSiteWindow(IDispatch& window, const Text& name) : window_(window), name_(name) {}
-    Text Title() override { return ReadTextProperty(window_, u"Locationname", name_); }
-    Text Address() override { return ReadTextProperty(window_, u"locationurl", name_); }
+    ShellSiteWindow(IDispatch& window, long index) : window_(window), name_{index} {}
+    Text Title() override { return ReadText(window_, L"Locationname", name_); }
+    Text Address() override { return ReadText(window_, L"locationurl", name_); }
 
 private:
+    // Names the window in a failure description, built only when one is needed.
+    struct Name {
+        long index;
+        Text operator()() const { return WindowName(index); }
+    };
+
     IDispatch& window_;
-    const Text& name_;
+    Name name_;
 };
 
 }  // namespace
 
 Text ReadTextProperty(IDispatch& object, TextView name, TextView what) {
-    Text action = u"Reading " + Quoted(name) + u" of " + Text(what);
-
-    Bstr member(name);
-    LPOLESTR names[] = {member.get()};
-    DISPID id = DISPID_UNKNOWN;
-    ThrowIfFailed(object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), action);
-
-    Variant value;
-    InvokeNoArguments(object, id, DISPATCH_PROPERTYGET, value, action);
-    if (value.vt() == VT_BSTR) return Text(Bstr::View(value->bstrVal));
-
-    Variant text;
-    const HRESULT hr = VariantChangeType(text.get(), value.get(), VARIANT_ALPHABOOL, VT_BSTR);
-    if (FAILED(hr))
-        throw Failure(hr, u"The " + Quoted(name) + u" property of " + Text(what) + u" is " +
-                              VarTypeName(value.vt()) + u", which has no text form.");
-    return Text(Bstr::View(text->bstrVal));
+    const std::wstring terminated(reinterpret_cast<const wchar_t*>(name.data()), name.size());
+    return ReadText(object, terminated.c_str(), [&] { return Text(what); });
 }
 
 IShellDispatch& BrowserDiscovery::EnsureShell() {
@@ -186,21 +202,21 @@ void BrowserDiscovery::EnumerateBrowserWindows(const std::function<void(SiteWind
     } forget{oWindow};
 
     for (long index = 1;; ++index) {
-        const Text name = WindowName(index);
+        const auto name = [index] { return WindowName(index); };
         Variant element;
         ULONG fetched = 0;
         const HRESULT hr = elements->Next(1, element.get(), &fetched);
-        ThrowIfFailed(hr, u"Fetching " + name + u" from the window collection");
+        if (FAILED(hr)) ThrowIfFailed(hr, u"Fetching " + name() + u" from the window collection");
         if (hr != S_OK || fetched != 1) break;
-        oWindow = ElementAsWindow(element, name);
+        oWindow = ElementAsWindow(element, index);
 
-        sPath = ReadTextProperty(*oWindow.Get(), u"Path", name);
+        sPath = ReadText(*oWindow.Get(), L"Path", name);
         EnsureTrailingBackslash(sPath);
         sWinDir = GetWinDir();
         EnsureTrailingBackslash(sWinDir);
         if (sPath == sWinDir) continue;  // one of the shell's own folder windows
 
-        ShellSiteWindow site(*oWindow.Get(), name);
+        ShellSiteWindow site(*oWindow.Get(), index);
         visit(site);
     }
 }
