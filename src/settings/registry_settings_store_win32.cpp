@@ -76,37 +76,47 @@ Text TypeName(DWORD type) {
 
 }  // namespace
 
-Text RegistrySettingsStore::Read(TextView key) {
-    const Text what = u"Reading the setting " + Quoted(key) + u" from the registry";
-    RegistryKey section;
-    LSTATUS status =
-        RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsRegistryKey, 0, KEY_QUERY_VALUE, section.out());
-    if (status == ERROR_FILE_NOT_FOUND) return Text();
-    ThrowIfError(status, what);
+RegistrySettingsStore::~RegistrySettingsStore() {
+    if (section_) RegCloseKey(static_cast<HKEY>(section_));
+}
 
+Text RegistrySettingsStore::Read(TextView key) {
+    const auto what = [&] { return u"Reading the setting " + Quoted(key) + u" from the registry"; };
+    if (!section_) {
+        HKEY section = nullptr;
+        const LSTATUS status =
+            RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsRegistryKey, 0, KEY_QUERY_VALUE, &section);
+        if (status == ERROR_FILE_NOT_FOUND) return Text();
+        ThrowIfError(status, what());
+        section_ = section;
+    }
+    const HKEY section = static_cast<HKEY>(section_);
+
+    // Most settings are short: one query into a small buffer, a second only for long ones.
     const std::wstring name = ValueName(key);
-    std::vector<wchar_t> buffer;
+    std::vector<wchar_t> buffer(128);
     DWORD type = REG_NONE;
-    DWORD bytes = 0;
-    status = RegQueryValueExW(section.get(), name.c_str(), nullptr, &type, nullptr, &bytes);
+    DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    LSTATUS status = RegQueryValueExW(section, name.c_str(), nullptr, &type,
+                                      reinterpret_cast<BYTE*>(buffer.data()), &bytes);
     for (int attempt = 0; status == ERROR_SUCCESS || status == ERROR_MORE_DATA; ++attempt) {
         if (type != REG_SZ && type != REG_EXPAND_SZ) {
             throw Failure(status::kTypeMismatch, u"The setting " + Quoted(key) +
                                                      u" is stored in the registry as " +
                                                      TypeName(type) + u", not as text (REG_SZ).");
         }
-        if (status == ERROR_SUCCESS && !buffer.empty()) break;
+        if (status == ERROR_SUCCESS) break;
         if (attempt == kReadAttempts) {
-            throw Failure(status::kFail, what + u" failed: the value kept changing.");
+            throw Failure(status::kFail, what() + u" failed: the value kept changing.");
         }
         // Room for an odd byte and for a terminator that the registry may add.
         buffer.assign(bytes / sizeof(wchar_t) + 2, L'\0');
         bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-        status = RegQueryValueExW(section.get(), name.c_str(), nullptr, &type,
+        status = RegQueryValueExW(section, name.c_str(), nullptr, &type,
                                   reinterpret_cast<BYTE*>(buffer.data()), &bytes);
     }
     if (status == ERROR_FILE_NOT_FOUND) return Text();
-    ThrowIfError(status, what);
+    ThrowIfError(status, what());
 
     // The byte count is the length; an odd last byte is no character, and terminating
     // NULs (none, one or several) are not part of the text.

@@ -11,11 +11,21 @@ inline constexpr wchar_t kSettingsRegistryKey[] =
 
 class RegistrySettingsStore : public SettingsStore {
   public:
+    RegistrySettingsStore() = default;
+    RegistrySettingsStore(const RegistrySettingsStore&) = delete;
+    RegistrySettingsStore& operator=(const RegistrySettingsStore&) = delete;
+    ~RegistrySettingsStore() override;
+
     // An absent key or value reads as the empty text. Text values are taken by their
     // byte count, without the terminating NULs; any other value type is a Failure.
     Text Read(TextView key) override;
     // Writes a REG_SZ with its terminating NUL, creating the key on first write.
     void Write(TextView key, TextView value) override;
+
+  private:
+    // The section, opened for reading on the first read that finds it and kept for
+    // the reads after it: a command reads three settings in a row.
+    void* section_ = nullptr;
 };
 
 }  // namespace tabulon
