@@ -117,11 +117,14 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                DISPID* ids) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        return DispGetIDsOfNames(typeInfo_.Get(), names, count, ids);
+        return GetIDsOfOwnNames(typeInfo_.Get(), names, count, ids);
     }
     STDMETHODIMP Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
+        if (result) VariantInit(result);  // Empty after any failure
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        // A modal window's message loop may let the host release us mid-call.
+        ComPtr<_TB> self(this);
         return InvokeWithScriptArguments(typeInfo_.Get(), static_cast<_TB*>(this), member,
                                          flags, params, result, exception, argError);
     }
