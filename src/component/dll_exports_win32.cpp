@@ -7,6 +7,7 @@
 #include "component/class_factory_win32.h"
 #include "component/registration_win32.h"
 #include "plugin/tb_dispatch_win32.h"
+#include "ui/frm_web_win32.h"
 #include "tb_h.h"
 
 extern "C" {
@@ -26,6 +27,7 @@ HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
 HRESULT WINAPI DllCanUnloadNow() {
     if (tabulon::ModuleLockCount() != 0) return S_FALSE;
     tabulon::ReleaseTBTypeInfo();
+    tabulon::FrmWeb::ReleaseShellOfThread();
     return S_OK;
 }
 

@@ -27,11 +27,16 @@ std::optional<std::size_t> SelectedIndex(HWND list) {
 
 }  // namespace
 
+// Never destroyed: a thread-exit destructor could run after the DLL is gone.
+static thread_local FrmWeb* t_picker = nullptr;
+
 FrmWeb& FrmWeb::ForThread() {
-    // Never destroyed: a thread-exit destructor could run after the DLL is gone.
-    thread_local FrmWeb* picker = nullptr;
-    if (!picker) picker = new FrmWeb();
-    return *picker;
+    if (!t_picker) t_picker = new FrmWeb();
+    return *t_picker;
+}
+
+void FrmWeb::ReleaseShellOfThread() noexcept {
+    if (t_picker && !t_picker->IsOpen()) t_picker->discovery_.oShell.Reset();
 }
 
 FrmWeb::FrmWeb()

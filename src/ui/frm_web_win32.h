@@ -12,6 +12,10 @@ class FrmWeb : private Form {
     // The picker of this thread, made on first need; it outlives its window.
     static FrmWeb& ForThread();
 
+    // Lets go of this thread's picker's shell object, unless the picker is open; the
+    // next load makes a new one. For when the DLL may unload, which would leak it.
+    static void ReleaseShellOfThread() noexcept;
+
     // Opens the picker with no owner window and returns when it has closed. Throws
     // the load's Failure (the window is then not offered), or a kBusy Failure when
     // the picker is already open on this thread.
