@@ -1,7 +1,6 @@
 #include "ui/form_win32.h"
 
-#include <shlwapi.h>
-
+#include <cstring>
 #include <utility>
 
 #include "common/com_error_win32.h"
@@ -48,9 +47,21 @@ Microsoft::WRL::ComPtr<IPicture> LoadLogo() {
     const DWORD size = SizeofResource(module, found);
     if (!bytes || size == 0) ThrowLastError(u"Loading the logo picture's resource");
 
+    // A stream on a global copy: with SHCreateMemStream the process grew by the
+    // logo's size at every opening under Wine.
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+    void* target = copy ? GlobalLock(copy) : nullptr;
+    if (!target) {
+        if (copy) GlobalFree(copy);
+        throw Failure(E_OUTOFMEMORY, u"Out of memory for the logo picture.");
+    }
+    std::memcpy(target, bytes, size);
+    GlobalUnlock(copy);
     Microsoft::WRL::ComPtr<IStream> stream;
-    stream.Attach(SHCreateMemStream(static_cast<const BYTE*>(bytes), size));
-    if (!stream) throw Failure(E_OUTOFMEMORY, u"Out of memory for the logo picture.");
+    if (FAILED(CreateStreamOnHGlobal(copy, TRUE, &stream))) {
+        GlobalFree(copy);
+        throw Failure(E_OUTOFMEMORY, u"Out of memory for the logo picture.");
+    }
 
     Microsoft::WRL::ComPtr<IPicture> picture;
     ThrowIfFailed(OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture,
