@@ -1,0 +1,256 @@
+// Commands that reach the plug-in while one of its windows is shown. The host is
+// single-threaded, so such a command comes from the window's own message loop: a
+// helper window of the test, on the same thread, gets a message posted before the
+// window opens; its window procedure, run by the modal loop, sends the four commands
+// to the plug-in, then closes the window.
+//
+// Measured under Wine 8.0 (sResult passed as "kept"; the picker never picked):
+//
+//   open window    nested command   outcome
+//   picker         /xweb            DISP_E_EXCEPTION, scode 0x800700AA, "kept"
+//                  /xweball         S_OK, True, the report
+//                  /xweboptions     S_OK, True, "" (a second modal window, closed)
+//                  /xwebabout       S_OK, True, ""
+//   options        /xweb            S_OK, True, "" (the picker, closed without a pick)
+//                  /xweball         S_OK, True, the report
+//                  /xweboptions     DISP_E_EXCEPTION, scode 0x800700AA, "kept"
+//                  /xwebabout       S_OK, True, ""
+//   about          /xweb, /xweball, /xweboptions as under options
+//                  /xwebabout       DISP_E_EXCEPTION, scode 0x800700AA, "kept"
+//   The outer command then ends normally: True, "" (picker: sPickedText, "").
+//   The host releasing the plug-in from inside the window: the command still ends
+//   normally (S_OK, True); a second plugin object on the thread is refused the open
+//   window as well (0x800700AA).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/bstr_win32.h"
+#include "plugin_fixture_win32.h"
+#include "raw_invoke_win32.h"
+#include "testshell/test_shell.h"
+
+namespace tabulon::testing {
+namespace {
+
+namespace shell = testshell;
+
+constexpr UINT kRunNested = WM_APP + 1;
+constexpr UINT kCloseWindow = WM_APP + 2;  // wparam: index into kCommands
+constexpr UINT kReleasePlugin = WM_APP + 3;
+constexpr UINT_PTR kWatchdog = 1;
+constexpr HRESULT kBusy = HRESULT_FROM_WIN32(ERROR_BUSY);
+constexpr char16_t kReport[] = u"B\r\n\r\nT\r\n\r\n";
+
+struct Command {
+    const char16_t* text;
+    const wchar_t* caption;  // of the window it opens, or none
+};
+const Command kCommands[] = {
+    {u"/xweb", L"Tabulon"},
+    {u"/xweball", nullptr},
+    {u"/xweboptions", L"Tabulon Options"},
+    {u"/xwebabout", L"About Tabulon"},
+};
+
+struct Record {
+    HRESULT hr = E_FAIL;
+    HRESULT scode = S_OK;
+    bool result = false;
+    Text text;
+};
+
+// What the helper window works with; one test at a time.
+struct Context {
+    late_bound::Object* plugin = nullptr;
+    int outer = 0;  // index of the window that is open
+    std::vector<Record> nested;
+    std::vector<bool> closed;  // per kCommands: a window of that caption was found and closed
+    bool watchdog_fired = false;
+    IDispatch* release_me = nullptr;
+};
+Context g_context;
+
+HWND FindForm(const wchar_t* caption) { return FindWindowW(L"TabulonForm", caption); }
+
+Record Send(const late_bound::Object& plugin, TextView command) {
+    BSTR text = Bstr::Allocate(u"kept");
+    const late_bound::Outcome o = ParseCommand(plugin, command, u"", &text);
+    Record r{o.hr, o.scode, o.Boolean(), Text(Bstr::View(text))};
+    SysFreeString(text);
+    return r;
+}
+
+LRESULT CALLBACK HelperProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    Context& c = g_context;
+    switch (message) {
+        case kRunNested:
+            for (int i = 0; i < 4; ++i) {
+                // A command that opens another window gets that window closed from
+                // inside its own modal loop.
+                if (kCommands[i].caption && i != c.outer) PostMessageW(hwnd, kCloseWindow, i, 0);
+                c.nested.push_back(Send(*c.plugin, kCommands[i].text));
+            }
+            PostMessageW(hwnd, kCloseWindow, c.outer, 0);
+            return 0;
+        case kCloseWindow:
+            if (HWND form = FindForm(kCommands[wparam].caption)) {
+                c.closed[wparam] = true;
+                SendMessageW(form, WM_CLOSE, 0, 0);
+            }
+            return 0;
+        case kReleasePlugin:
+            c.release_me->Release();
+            c.release_me = nullptr;
+            PostMessageW(hwnd, kCloseWindow, c.outer, 0);
+            return 0;
+        case WM_TIMER:
+            // Something went wrong: close whatever is open so the test fails, not hangs.
+            c.watchdog_fired = true;
+            while (HWND form = FindForm(nullptr)) SendMessageW(form, WM_CLOSE, 0, 0);
+            return 0;
+        default:
+            return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+}
+
+class Reentrancy : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(registration_.status(), S_OK);
+        shell::Scenario scenario;
+        scenario.windows = {{shell::Value::Str(u"C:\\Program Files\\Internet Explorer"),
+                             shell::Value::Str(u"T"), shell::Value::Str(u"U")}};
+        shell::SetScenario(scenario);
+        ClearSettings();
+        plugin_ = CreatePlugin();
+        ASSERT_TRUE(plugin_);
+        InitializePlugin(plugin_);
+        StoreSetting(L"Show", u"0");
+        StoreSetting(L"Before", u"B");
+
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = HelperProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TabulonReentrancyHelper";
+        RegisterClassW(&wc);
+        helper_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  wc.hInstance, nullptr);
+        ASSERT_NE(helper_, nullptr);
+        SetTimer(helper_, kWatchdog, 10000, nullptr);
+        g_context = Context{};
+        g_context.plugin = &plugin_;
+        g_context.closed.assign(4, false);
+    }
+    void TearDown() override {
+        if (helper_) DestroyWindow(helper_);
+        plugin_.Reset();
+        ClearSettings();
+        EXPECT_FALSE(g_context.watchdog_fired) << "a window had to be closed by the watchdog";
+        EXPECT_EQ(FindForm(nullptr), nullptr) << "no window of the plug-in is left";
+        // The picker keeps its own shell object for later openings, until the DLL is
+        // asked whether it may unload.
+        auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"TB.dll"), "DllCanUnloadNow")));
+        ASSERT_NE(canUnload, nullptr);
+        EXPECT_EQ(canUnload(), S_OK);
+        EXPECT_EQ(shell::ReadCounters().LiveObjects(), 0);
+    }
+
+    HWND helper_ = nullptr;
+    shell::Registration registration_;
+    late_bound::Object plugin_;
+};
+
+TEST_F(Reentrancy, CommandsFromInsideEachWindow) {
+    for (int outer : {0, 2, 3}) {
+        SCOPED_TRACE(ToUtf8(kCommands[outer].text));
+        g_context.outer = outer;
+        g_context.nested.clear();
+        g_context.closed.assign(4, false);
+        PostMessageW(helper_, kRunNested, 0, 0);
+        const Record r = Send(plugin_, kCommands[outer].text);
+
+        EXPECT_EQ(r.hr, S_OK) << ToUtf8(r.text);
+        EXPECT_TRUE(r.result);
+        EXPECT_EQ(r.text, u"") << "the picker was closed without a pick";
+        ASSERT_EQ(g_context.nested.size(), 4u);
+        for (int i = 0; i < 4; ++i) {
+            SCOPED_TRACE(ToUtf8(kCommands[i].text));
+            const Record& n = g_context.nested[i];
+            if (i == outer) {
+                EXPECT_EQ(n.hr, DISP_E_EXCEPTION);
+                EXPECT_EQ(n.scode, kBusy);
+                EXPECT_FALSE(n.result);
+                EXPECT_EQ(n.text, u"kept");
+            } else {
+                EXPECT_EQ(n.hr, S_OK);
+                EXPECT_TRUE(n.result);
+                EXPECT_EQ(n.text, i == 1 ? Text(kReport) : Text());
+                if (kCommands[i].caption) {
+                    EXPECT_TRUE(g_context.closed[i]) << "it was shown";
+                }
+            }
+        }
+        EXPECT_TRUE(g_context.closed[outer]);
+    }
+
+    // The same plug-in serves later commands as before.
+    const Record after = Send(plugin_, u"/xweball");
+    EXPECT_EQ(after.hr, S_OK);
+    EXPECT_EQ(after.text, kReport);
+}
+
+// A second plugin object on the same thread shares the windows: it is refused the
+// open one too.
+TEST_F(Reentrancy, ASecondPluginObjectSharesTheWindows) {
+    late_bound::Object second = CreatePlugin();
+    g_context.plugin = &second;
+    g_context.outer = 3;
+    PostMessageW(helper_, kRunNested, 0, 0);
+    const Record r = Send(plugin_, u"/xwebabout");
+    EXPECT_EQ(r.hr, S_OK);
+    ASSERT_EQ(g_context.nested.size(), 4u);
+    EXPECT_EQ(g_context.nested[3].scode, kBusy);
+    EXPECT_EQ(g_context.nested[1].text, kReport);
+}
+
+// The host lets go of the plug-in while the plug-in's window is shown: the call in
+// progress still ends normally.
+TEST_F(Reentrancy, ThePluginIsReleasedWhileItsWindowIsShown) {
+    for (int outer : {0, 2, 3}) {
+        SCOPED_TRACE(ToUtf8(kCommands[outer].text));
+        late_bound::Object created = CreatePlugin();
+        IDispatch* raw = created.get();
+        raw->AddRef();
+        created.Reset();  // raw holds the only reference; the helper releases it
+        g_context.release_me = raw;
+        g_context.outer = outer;
+        PostMessageW(helper_, kReleasePlugin, 0, 0);
+
+        ArgList args;
+        args.Str(kCommands[outer].text).Str(u"");
+        VARIANT nothing;
+        VariantInit(&nothing);
+        nothing.vt = VT_DISPATCH;
+        args.Add(nothing);
+        VARIANT ref;
+        VariantInit(&ref);
+        ref.vt = VT_BYREF | VT_BSTR;
+        ref.pbstrVal = args.StrRef(u"kept");
+        args.Add(ref);
+        InvokeResult r;
+        RawInvoke(raw, 0x60030006, args, {}, r);  // ParseCommand
+        EXPECT_EQ(r.hr, S_OK);
+        EXPECT_EQ(r.value.vt, VT_BOOL);
+        EXPECT_EQ(r.value.boolVal, VARIANT_TRUE);
+        EXPECT_TRUE(g_context.closed[outer]);
+        EXPECT_EQ(g_context.release_me, nullptr);
+    }
+}
+
+}  // namespace
+}  // namespace tabulon::testing

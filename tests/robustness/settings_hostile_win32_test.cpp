@@ -1,0 +1,191 @@
+// Settings that another program (or a hand in regedit) left in a shape the plug-in
+// never writes, read through TB.dll as the host calls it. Each command either gives
+// the exact text or fails with the failure status naming the setting; none crashes.
+//
+// Measured under Wine 8.0 ("/xweball", one browser window, mode as noted):
+//
+//   "Show" stored as                      outcome
+//   REG_DWORD 2                           DISP_E_EXCEPTION, DISP_E_TYPEMISMATCH, "Show"
+//   REG_BINARY "2\0"                      DISP_E_EXCEPTION, DISP_E_TYPEMISMATCH, "Show"
+//   REG_MULTI_SZ "2\0\0"                  DISP_E_EXCEPTION, DISP_E_TYPEMISMATCH, "Show"
+//   REG_SZ of 0 bytes / of one NUL        DISP_E_EXCEPTION, DISP_E_TYPEMISMATCH, "Show"
+//   REG_SZ "1" without its NUL            S_OK, mode 1
+//   REG_SZ "2" and one stray odd byte     S_OK, mode 2
+//   REG_SZ of 64 KB: blanks around "0"    S_OK, mode 0
+//   REG_SZ of 64 KB of digits             DISP_E_EXCEPTION, DISP_E_OVERFLOW, "Show"
+//   "Before" / "After" of 1 MB            S_OK, the exact text
+//   "Before" REG_DWORD, "After" REG_BINARY DISP_E_EXCEPTION, DISP_E_TYPEMISMATCH, its name
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/bstr_win32.h"
+#include "plugin_fixture_win32.h"
+#include "settings/registry_settings_store_win32.h"
+#include "testshell/test_shell.h"
+
+namespace tabulon::testing {
+namespace {
+
+namespace shell = testshell;
+using late_bound::Outcome;
+
+std::vector<BYTE> Bytes(const void* data, size_t size) {
+    const BYTE* p = static_cast<const BYTE*>(data);
+    return std::vector<BYTE>(p, p + size);
+}
+
+std::vector<BYTE> Utf16(std::wstring_view text, bool terminated = true) {
+    std::wstring copy(text);
+    return Bytes(copy.c_str(), (copy.size() + (terminated ? 1 : 0)) * sizeof(wchar_t));
+}
+
+void StoreRaw(const wchar_t* key, DWORD type, const std::vector<BYTE>& bytes) {
+    ASSERT_EQ(
+        RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsRegistryKey, key, type,
+                        bytes.empty() ? nullptr : bytes.data(), static_cast<DWORD>(bytes.size())),
+        ERROR_SUCCESS);
+}
+
+class HostileSettings : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(registration_.status(), S_OK);
+        shell::Scenario scenario;
+        scenario.windows = {{shell::Value::Str(u"C:\\Program Files\\Internet Explorer"),
+                             shell::Value::Str(u"Title"), shell::Value::Str(u"http://a/")}};
+        shell::SetScenario(scenario);
+        ClearSettings();
+        plugin_ = CreatePlugin();
+        ASSERT_TRUE(plugin_);
+        InitializePlugin(plugin_);
+    }
+    void TearDown() override {
+        plugin_.Reset();
+        ClearSettings();
+        EXPECT_EQ(shell::ReadCounters().LiveObjects(), 0);
+    }
+
+    struct Result {
+        Outcome outcome;
+        Text text;
+    };
+    Result AllWebsites() {
+        BSTR text = Bstr::Allocate(u"passed");
+        Result r{ParseCommand(plugin_, u"/xweball", u"", &text), Text(Bstr::View(text))};
+        SysFreeString(text);
+        return r;
+    }
+
+    shell::Registration registration_;
+    late_bound::Object plugin_;
+};
+
+void ExpectFailureNaming(const Outcome& outcome, HRESULT scode, const char16_t* setting) {
+    EXPECT_EQ(outcome.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(outcome.scode, scode);
+    EXPECT_NE(outcome.description.find(Text(u"\"") + setting + u"\""), Text::npos)
+        << ToUtf8(outcome.description);
+    EXPECT_EQ(outcome.value.vt(), VT_EMPTY);
+}
+
+TEST_F(HostileSettings, DisplayModeInEveryShape) {
+    const DWORD two = 2;
+    const std::wstring blanks(16383, L' ');
+    const struct {
+        const char* what;
+        DWORD type;
+        std::vector<BYTE> bytes;
+        HRESULT scode;  // S_OK: works
+        const char16_t* line;
+    } cases[] = {
+        {"REG_DWORD", REG_DWORD, Bytes(&two, sizeof two), DISP_E_TYPEMISMATCH, nullptr},
+        {"REG_BINARY", REG_BINARY, Utf16(L"2"), DISP_E_TYPEMISMATCH, nullptr},
+        {"REG_MULTI_SZ", REG_MULTI_SZ, Utf16(std::wstring(L"2\0", 2)), DISP_E_TYPEMISMATCH,
+         nullptr},
+        {"0-byte REG_SZ", REG_SZ, {}, DISP_E_TYPEMISMATCH, nullptr},
+        {"2-byte REG_SZ", REG_SZ, Utf16(L""), DISP_E_TYPEMISMATCH, nullptr},
+        {"no terminator", REG_SZ, Utf16(L"1", false), S_OK, u"http://a/"},
+        {"odd byte count", REG_SZ,
+         [] {
+             auto b = Utf16(L"2", false);
+             b.push_back('7');
+             return b;
+         }(),
+         S_OK, u"Title - http://a/"},
+        {"64 KB of blanks", REG_SZ, Utf16(blanks + L"0" + blanks.substr(1)), S_OK, u"Title"},
+        {"64 KB of digits", REG_SZ, Utf16(std::wstring(32767, L'7')), DISP_E_OVERFLOW, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        StoreSetting(L"Before", u"B");
+        StoreRaw(L"Show", c.type, c.bytes);
+        const Result r = AllWebsites();
+        if (c.scode == S_OK) {
+            ASSERT_EQ(r.outcome.hr, S_OK) << ToUtf8(r.outcome.description);
+            EXPECT_TRUE(r.outcome.Boolean());
+            EXPECT_EQ(r.text, Text(u"B\r\n\r\n") + c.line + u"\r\n\r\n");
+        } else {
+            ExpectFailureNaming(r.outcome, c.scode, u"Show");
+            EXPECT_EQ(r.text, u"passed") << "sResult unchanged";
+        }
+    }
+}
+
+// Initialize reads "Show" too: a value of the wrong type fails it without reseeding;
+// an empty one is reseeded.
+TEST_F(HostileSettings, InitializeWithAnUnreadableShow) {
+    const DWORD two = 2;
+    StoreRaw(L"Show", REG_DWORD, Bytes(&two, sizeof two));
+    late_bound::Args args;
+    args.Long(0).String(u"").Object(nullptr);
+    const Outcome outcome = plugin_.Call(L"Initialize", args);
+    ExpectFailureNaming(outcome, DISP_E_TYPEMISMATCH, u"Show");
+
+    StoreRaw(L"Show", REG_SZ, {});
+    InitializePlugin(plugin_);
+    EXPECT_EQ(StoredSetting(L"Show"), Text(u"2"));
+}
+
+TEST_F(HostileSettings, HugeBeforeAndAfterArePassedExactly) {
+    Text before(1 << 20, u'b');
+    Text after(1 << 20, u'a');
+    before[0] = u'\r';
+    before[5] = u'\u00e9';
+    after[(1 << 20) - 1] = u'\n';
+    StoreSetting(L"Show", u"0");
+    StoreSetting(L"Before", before);
+    StoreSetting(L"After", after);
+    const Result r = AllWebsites();
+    ASSERT_EQ(r.outcome.hr, S_OK) << ToUtf8(r.outcome.description);
+    EXPECT_TRUE(r.text == before + u"\r\n\r\nTitle\r\n\r\n" + after) << r.text.size();
+
+    // Without a terminator, and with an embedded NUL that is kept.
+    const Text withNul(u"x\0y", 3);
+    StoreRaw(L"Before", REG_SZ, Utf16(std::wstring(L"x\0y", 3), false));
+    StoreRaw(L"After", REG_SZ, Utf16(L"end", false));
+    const Result raw = AllWebsites();
+    ASSERT_EQ(raw.outcome.hr, S_OK);
+    EXPECT_EQ(raw.text, withNul + u"\r\n\r\nTitle\r\n\r\nend");
+}
+
+TEST_F(HostileSettings, TextSettingsOfTheWrongType) {
+    StoreSetting(L"Show", u"2");
+    const DWORD one = 1;
+    StoreRaw(L"Before", REG_DWORD, Bytes(&one, sizeof one));
+    Result r = AllWebsites();
+    ExpectFailureNaming(r.outcome, DISP_E_TYPEMISMATCH, u"Before");
+    EXPECT_EQ(r.text, u"passed");
+
+    StoreSetting(L"Before", u"B");
+    StoreRaw(L"After", REG_BINARY, Utf16(L"A"));
+    r = AllWebsites();
+    ExpectFailureNaming(r.outcome, DISP_E_TYPEMISMATCH, u"After");
+    EXPECT_EQ(r.text, u"passed");
+}
+
+}  // namespace
+}  // namespace tabulon::testing
