@@ -8,7 +8,7 @@ packages=(
   wine wine32:i386 libwine-dev
   cmake make g++ googletest libgtest-dev
   binutils-mingw-w64-i686
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   unzip zip
 )
 
