@@ -11,7 +11,7 @@
 namespace tabulon {
 
 class Bstr {
-public:
+  public:
     Bstr() = default;
     explicit Bstr(TextView text) : value_(Allocate(text)) {}
     Bstr(const Bstr&) = delete;
@@ -56,7 +56,7 @@ public:
         return b;
     }
 
-private:
+  private:
     BSTR value_ = nullptr;
 };
 

@@ -10,10 +10,9 @@ namespace {
 
 Text SystemMessage(HRESULT hr) {
     wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, static_cast<DWORD>(hr), 0,
-                                   reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     Text message;
     if (n && buffer) {
         message.assign(reinterpret_cast<const char16_t*>(buffer), n);

@@ -14,7 +14,7 @@ HMODULE ThisModule() noexcept;
 
 // Holds one count on the module for its lifetime; a member of every counted object.
 class ModuleReference {
-public:
+  public:
     ModuleReference() noexcept { ModuleAddRef(); }
     ModuleReference(const ModuleReference&) = delete;
     ModuleReference& operator=(const ModuleReference&) = delete;

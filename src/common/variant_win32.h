@@ -6,7 +6,7 @@
 namespace tabulon {
 
 class Variant {
-public:
+  public:
     Variant() noexcept { VariantInit(&value_); }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
@@ -31,7 +31,7 @@ public:
     }
     VARTYPE vt() const noexcept { return value_.vt; }
 
-private:
+  private:
     VARIANT value_;
 };
 

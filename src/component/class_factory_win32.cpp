@@ -10,7 +10,7 @@ namespace tabulon {
 namespace {
 
 class TBClassFactory final : public IClassFactory {
-public:
+  public:
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
         if (!object) return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IClassFactory) {
@@ -39,7 +39,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     ModuleReference moduleReference_;
     LONG refs_ = 1;
 };

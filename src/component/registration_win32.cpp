@@ -27,7 +27,8 @@ std::wstring GuidText(REFGUID guid) {
 std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = GetModuleFileNameW(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
+        const DWORD n =
+            GetModuleFileNameW(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
         if (n == 0) return {};
         if (n < path.size()) {
             path.resize(n);
@@ -90,7 +91,8 @@ HRESULT RegisterTBServer() noexcept {
         ComPtr<ITypeLib> library;
         if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library))) return SELFREG_E_TYPELIB;
         // Also registers _TB with the automation marshaller.
-        if (FAILED(RegisterTypeLib(library.Get(), const_cast<wchar_t*>(path.c_str()), nullptr))) return SELFREG_E_TYPELIB;
+        if (FAILED(RegisterTypeLib(library.Get(), const_cast<wchar_t*>(path.c_str()), nullptr)))
+            return SELFREG_E_TYPELIB;
         return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -101,7 +103,8 @@ HRESULT UnregisterTBServer() noexcept {
     try {
         HRESULT result = S_OK;
         BSTR registeredPath = nullptr;
-        const bool registered = SUCCEEDED(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, &registeredPath));
+        const bool registered =
+            SUCCEEDED(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, &registeredPath));
         SysFreeString(registeredPath);
         if (registered && FAILED(UnRegisterTypeLib(LIBID_Quenlar, 1, 0, 0, SYS_WIN32)))
             result = SELFREG_E_TYPELIB;

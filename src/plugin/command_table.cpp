@@ -4,7 +4,9 @@ namespace tabulon {
 
 namespace {
 
-char16_t LowerAscii(char16_t c) noexcept { return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c; }
+char16_t LowerAscii(char16_t c) noexcept {
+    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
+}
 
 bool MatchesWord(TextView typed, TextView word) noexcept {
     if (typed.size() != word.size() + 1 || typed[0] != u'/') return false;

@@ -26,7 +26,7 @@ class TBObject;
 // object of its own inside TB: every operation leaves its arguments alone and
 // answers False or Empty.
 class PluginDefNoOps final : public MPPluginDef {
-public:
+  public:
     explicit PluginDefNoOps(IUnknown* outer) : outer_(outer) {}
 
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
@@ -54,12 +54,11 @@ public:
     STDMETHODIMP ParseTag(BSTR, IDispatch*, BSTR*, VARIANT_BOOL* result) override {
         return False(result);
     }
-    STDMETHODIMP ReceiveNotify(BSTR, BSTR, BSTR, IDispatch*, BSTR*,
-                               VARIANT_BOOL* result) override {
+    STDMETHODIMP ReceiveNotify(BSTR, BSTR, BSTR, IDispatch*, BSTR*, VARIANT_BOOL* result) override {
         return False(result);
     }
 
-private:
+  private:
     static HRESULT False(VARIANT_BOOL* result) {
         if (!result) return E_POINTER;
         *result = VARIANT_FALSE;
@@ -75,8 +74,9 @@ private:
 };
 
 class TBObject final : public _TB, public ISupportErrorInfo {
-public:
-    explicit TBObject(ITypeInfo* typeInfo) : typeInfo_(typeInfo), pluginDef_(static_cast<_TB*>(this)) {}
+  public:
+    explicit TBObject(ITypeInfo* typeInfo)
+        : typeInfo_(typeInfo), pluginDef_(static_cast<_TB*>(this)) {}
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
@@ -125,8 +125,8 @@ public:
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         // A modal window's message loop may let the host release us mid-call.
         ComPtr<_TB> self(this);
-        return InvokeWithScriptArguments(typeInfo_.Get(), static_cast<_TB*>(this), member,
-                                         flags, params, result, exception, argError);
+        return InvokeWithScriptArguments(typeInfo_.Get(), static_cast<_TB*>(this), member, flags,
+                                         params, result, exception, argError);
     }
 
     // ISupportErrorInfo
@@ -195,7 +195,7 @@ public:
         });
     }
 
-private:
+  private:
     ~TBObject() = default;
 
     template <typename... P>

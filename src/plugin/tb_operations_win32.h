@@ -10,7 +10,7 @@
 namespace tabulon {
 
 class TBOperations {
-public:
+  public:
     TBOperations();
 
     // Creates the shell object if need be, asks it for its windows once, then seeds
@@ -24,7 +24,7 @@ public:
     // sResult only for our commands; returns whether the command was ours.
     bool ParseCommand(TextView sCommand, BSTR* sResult);
 
-private:
+  private:
     // oShell, oWindow, sPath and sWinDir: the shell object and the working state of
     // the all-sites report's walk.
     BrowserDiscovery discovery_;

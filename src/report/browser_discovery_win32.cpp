@@ -148,12 +148,12 @@ void EnsureTrailingBackslash(Text& path) {
 
 // A browser window as the report reads it; valid while the walk visits it.
 class ShellSiteWindow : public SiteWindow {
-public:
+  public:
     ShellSiteWindow(IDispatch& window, long index) : window_(window), name_{index} {}
     Text Title() override { return ReadText(window_, L"Locationname", name_); }
     Text Address() override { return ReadText(window_, L"locationurl", name_); }
 
-private:
+  private:
     // Names the window in a failure description, built only when one is needed.
     struct Name {
         long index;

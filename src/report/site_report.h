@@ -15,7 +15,7 @@ inline constexpr TextView kNoWebsitesReport = u"No Webistes Available";
 // One browser window as the report sees it. Each call reads the property afresh
 // from the window and may throw a Failure.
 class SiteWindow {
-public:
+  public:
     virtual ~SiteWindow() = default;
     virtual Text Title() = 0;    // "Locationname"
     virtual Text Address() = 0;  // "locationurl"
@@ -24,7 +24,7 @@ public:
 // Hands on browser windows one at a time, in the shell's order. The callback's
 // work for one window ends before the next window is looked at.
 class BrowserWindowSource {
-public:
+  public:
     virtual ~BrowserWindowSource() = default;
     virtual void EnumerateBrowserWindows(const std::function<void(SiteWindow&)>& visit) = 0;
 };

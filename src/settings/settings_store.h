@@ -17,7 +17,7 @@ inline constexpr TextView kSeedBefore = u"I'm currently browsing:";
 inline constexpr TextView kSeedAfter = u"";
 
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
     // The stored text, or the empty text when the key (or its section) is absent.
     virtual Text Read(TextView key) = 0;

@@ -87,8 +87,9 @@ TEST(PluginObject, QueryInterfaceRules) {
     EXPECT_EQ(static_cast<IDispatch*>(tb.Get()), dispatch.Get());
 
     // One identity from every interface, and every interface reachable from every other.
-    for (IUnknown* from : {static_cast<IUnknown*>(dispatch.Get()), static_cast<IUnknown*>(def.Get()),
-                           static_cast<IUnknown*>(errorInfo.Get())}) {
+    for (IUnknown* from :
+         {static_cast<IUnknown*>(dispatch.Get()), static_cast<IUnknown*>(def.Get()),
+          static_cast<IUnknown*>(errorInfo.Get())}) {
         ComPtr<IUnknown> identity;
         ASSERT_EQ(from->QueryInterface(IID_PPV_ARGS(&identity)), S_OK);
         EXPECT_EQ(identity.Get(), unknown.Get());
@@ -120,8 +121,8 @@ TEST(PluginObject, QueryInterfaceRules) {
 std::wstring ClassesValue(const std::wstring& key, const wchar_t* name) {
     wchar_t buffer[1024] = {};
     DWORD size = sizeof(buffer);
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer,
-                     &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+        ERROR_SUCCESS)
         return L"<absent>";
     return buffer;
 }
@@ -174,7 +175,8 @@ TEST(Registration, UnregisterThenRegisterAgain) {
     ASSERT_EQ(tb.DllRegisterServer(), S_OK);
     ExpectRegistered();
     ComPtr<IDispatch> plugin;
-    EXPECT_EQ(CoCreateInstance(CLSID_TB, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&plugin)), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_TB, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&plugin)),
+              S_OK);
 }
 
 }  // namespace

@@ -19,9 +19,9 @@ namespace {
 
 struct ExpectedParam {
     const wchar_t* name;
-    VARTYPE vt;      // for a pointer, the pointed-to type
+    VARTYPE vt;  // for a pointer, the pointed-to type
     bool pointer;
-    USHORT flags;    // PARAMFLAG_*
+    USHORT flags;  // PARAMFLAG_*
 };
 
 struct ExpectedMethod {
@@ -78,7 +78,7 @@ const ExpectedMethod kMethods[] = {
 };
 
 class TypeLibrary : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(LoadTypeLibEx(tabulon::testing::TBPath().c_str(), REGKIND_NONE, &library_), S_OK);
     }

@@ -30,9 +30,7 @@ struct Node {
     std::vector<Node> children;
 };
 
-const BYTE* Align4(const BYTE* base, const BYTE* p) {
-    return base + ((p - base + 3) & ~3);
-}
+const BYTE* Align4(const BYTE* base, const BYTE* p) { return base + ((p - base + 3) & ~3); }
 
 Node Parse(const BYTE* base, const BYTE* p) {
     Node node;

@@ -58,8 +58,7 @@ TEST(CommandTable, MatchesWholeCommandsWithoutRegardToCase) {
         {u"/xweb\u0130", std::nullopt},
         {u"/\uff58web", std::nullopt},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(MatchCommand(c.typed), c.expected) << ToUtf8(c.typed);
+    for (const auto& c : cases) EXPECT_EQ(MatchCommand(c.typed), c.expected) << ToUtf8(c.typed);
 
     // A NUL inside the text is part of it, not its end.
     EXPECT_EQ(MatchCommand(TextView(u"/xweb\0all", 9)), std::nullopt);

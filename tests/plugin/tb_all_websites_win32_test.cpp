@@ -31,7 +31,7 @@ struct Report {
 };
 
 class AllWebsites : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(registration_.status(), S_OK);
         ClearSettings();
@@ -52,8 +52,7 @@ protected:
         scenario.windows = std::move(windows);
         return Run(std::move(scenario), command, argument);
     }
-    Report Run(shell::Scenario scenario, TextView command = u"/xweball",
-               TextView argument = u"") {
+    Report Run(shell::Scenario scenario, TextView command = u"/xweball", TextView argument = u"") {
         shell::SetScenario(std::move(scenario));
         BSTR result = Bstr::Allocate(u"passed by the host");
         Report report{ParseCommand(plugin_, command, argument, &result), Text(Bstr::View(result))};
@@ -76,13 +75,16 @@ TEST_F(AllWebsites, ReportInEachDisplayMode) {
         const char16_t* show;
         const char16_t* expected;
     } modes[] = {
-        {u"0", u"I'm currently browsing:\r\n\r\nExample\r\n\u65e5\u672c\u8a9e \U0001F600 "
-               u"\u05e9\u05dc\u05d5\u05dd\r\n\r\n"},
-        {u" 1", u"I'm currently browsing:\r\n\r\nhttp://example.com/\r\n"
-                u"http://example.org/\u00e9\r\n\r\n"},
-        {u"2", u"I'm currently browsing:\r\n\r\nExample - http://example.com/\r\n"
-               u"\u65e5\u672c\u8a9e \U0001F600 \u05e9\u05dc\u05d5\u05dd - "
-               u"http://example.org/\u00e9\r\n\r\n"},
+        {u"0",
+         u"I'm currently browsing:\r\n\r\nExample\r\n\u65e5\u672c\u8a9e \U0001F600 "
+         u"\u05e9\u05dc\u05d5\u05dd\r\n\r\n"},
+        {u" 1",
+         u"I'm currently browsing:\r\n\r\nhttp://example.com/\r\n"
+         u"http://example.org/\u00e9\r\n\r\n"},
+        {u"2",
+         u"I'm currently browsing:\r\n\r\nExample - http://example.com/\r\n"
+         u"\u65e5\u672c\u8a9e \U0001F600 \u05e9\u05dc\u05d5\u05dd - "
+         u"http://example.org/\u00e9\r\n\r\n"},
         {u"3", u"I'm currently browsing:\r\n\r\n\r\n"},
     };
     for (const auto& mode : modes) {
@@ -99,8 +101,8 @@ TEST_F(AllWebsites, FramedByBeforeAndAfterAsStored) {
     StoreSetting(L"Show", u"0");
     StoreSetting(L"Before", u"  Open now:\r\n");
     StoreSetting(L"After", u"-- sent by me");
-    const Report report = Run({Site(kBrowser, u"A", u"a"), Site(kBrowser, u"A", u"a")},
-                              u"/XWEBALL", u"ignored argument");
+    const Report report = Run({Site(kBrowser, u"A", u"a"), Site(kBrowser, u"A", u"a")}, u"/XWEBALL",
+                              u"ignored argument");
     ASSERT_EQ(report.outcome.hr, S_OK);
     EXPECT_TRUE(report.outcome.Boolean());
     EXPECT_EQ(report.text, u"  Open now:\r\n\r\n\r\nA\r\nA\r\n\r\n-- sent by me");
@@ -148,15 +150,15 @@ TEST_F(AllWebsites, FolderWindowsAreTellApartByTheirPathAlone) {
 }
 
 TEST_F(AllWebsites, ReadsOnlyWhatTheModeNeedsInOrder) {
-    const std::vector<shell::Window> windows = {Site(kBrowser, u"T1", u"U1"),
-                                                Site(kWinDir, u"F", u"f"),
-                                                Site(kBrowser, u"T2", u"U2")};
+    const std::vector<shell::Window> windows = {
+        Site(kBrowser, u"T1", u"U1"), Site(kWinDir, u"F", u"f"), Site(kBrowser, u"T2", u"U2")};
     const struct {
         const char16_t* show;
         std::vector<std::string> reads;
     } cases[] = {
-        {u"2", {"1:Path", "1:LocationName", "1:LocationURL", "2:Path", "3:Path", "3:LocationName",
-                "3:LocationURL"}},
+        {u"2",
+         {"1:Path", "1:LocationName", "1:LocationURL", "2:Path", "3:Path", "3:LocationName",
+          "3:LocationURL"}},
         {u"1", {"1:Path", "1:LocationURL", "2:Path", "3:Path", "3:LocationURL"}},
         {u"3", {"1:Path", "2:Path", "3:Path"}},
     };
@@ -197,9 +199,9 @@ TEST_F(AllWebsites, AFailurePartWayLeavesThePartialReport) {
                                               Site(kBrowser, u"T2", u"U2"),
                                               Site(kBrowser, u"T3", u"U3")};
         shell::Window& failing = windows[c.window - 1];
-        (c.property == shell::Property::kPath            ? failing.path
+        (c.property == shell::Property::kPath           ? failing.path
          : c.property == shell::Property::kLocationName ? failing.title
-                                                         : failing.address) =
+                                                        : failing.address) =
             shell::Value::Failing(kGone);
         const Report report = Run(windows);
         EXPECT_EQ(report.outcome.hr, DISP_E_EXCEPTION);

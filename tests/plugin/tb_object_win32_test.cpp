@@ -19,7 +19,7 @@ using late_bound::Outcome;
 namespace shell = testshell;
 
 class TBObject : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(registration_.status(), S_OK);
         shell::SetScenario({});
@@ -58,12 +58,9 @@ TEST_F(TBObject, GetPublishCommandInfoWritesNameAndValueOfTheFourRowsOnly) {
         const char16_t* name;
         const char16_t* value;
     } rows[] = {
-        {1, u"Pick Website", u"xweb"},
-        {2, u"All Websites", u"xweball"},
-        {3, u"Options", u"xweboptions"},
-        {4, u"About", u"xwebabout"},
-        {0, u"passed name", u"passed value"},
-        {5, u"passed name", u"passed value"},
+        {1, u"Pick Website", u"xweb"},         {2, u"All Websites", u"xweball"},
+        {3, u"Options", u"xweboptions"},       {4, u"About", u"xwebabout"},
+        {0, u"passed name", u"passed value"},  {5, u"passed name", u"passed value"},
         {-1, u"passed name", u"passed value"},
     };
     for (const auto& row : rows) {

@@ -39,15 +39,18 @@ struct CommandRun {
 };
 
 class WindowCommands : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(registration_.status(), S_OK);
         ClearSettings();
         shell::Scenario scenario;
         scenario.windows = {
-            {shell::Value::Str(kBrowser), shell::Value::Str(u"One"), shell::Value::Str(u"http://one/")},
-            {shell::Value::Str(u"C:\\windows"), shell::Value::Str(u"Folder"), shell::Value::Str(u"")},
-            {shell::Value::Str(kBrowser), shell::Value::Str(u"Two"), shell::Value::Str(u"http://two/")},
+            {shell::Value::Str(kBrowser), shell::Value::Str(u"One"),
+             shell::Value::Str(u"http://one/")},
+            {shell::Value::Str(u"C:\\windows"), shell::Value::Str(u"Folder"),
+             shell::Value::Str(u"")},
+            {shell::Value::Str(kBrowser), shell::Value::Str(u"Two"),
+             shell::Value::Str(u"http://two/")},
         };
         shell::SetScenario(scenario);
         plugin_ = CreatePlugin();
@@ -221,8 +224,9 @@ TEST_F(WindowCommands, AboutReturnsTheEmptyText) {
     EXPECT_TRUE(run.outcome.Boolean());
     EXPECT_TRUE(run.windowShown);
     EXPECT_EQ(run.result, u"");
-    EXPECT_EQ(label, u"Tabulon lets you easily tell your MSN contacts what websites your are "
-                     u"currently viewing in IE.");
+    EXPECT_EQ(label,
+              u"Tabulon lets you easily tell your MSN contacts what websites your are "
+              u"currently viewing in IE.");
 }
 
 }  // namespace

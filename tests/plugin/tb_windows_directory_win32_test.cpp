@@ -33,20 +33,23 @@ UINT WINAPI ReplacementQuery(LPSTR buffer, UINT size) {
 // Points the module's import of kernel32!GetWindowsDirectoryA elsewhere for the
 // lifetime of the object.
 class ImportPatch {
-public:
+  public:
     ImportPatch(HMODULE module, QueryFunction replacement) {
         auto* base = reinterpret_cast<BYTE*>(module);
         auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
         auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        const IMAGE_DATA_DIRECTORY& dir =
+            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
         for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
              desc->Name; ++desc) {
-            if (lstrcmpiA(reinterpret_cast<char*>(base + desc->Name), "kernel32.dll") != 0) continue;
+            if (lstrcmpiA(reinterpret_cast<char*>(base + desc->Name), "kernel32.dll") != 0)
+                continue;
             auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
             auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
             for (; names->u1.AddressOfData; ++names, ++slots) {
                 if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-                auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                auto* byName =
+                    reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
                 if (std::strcmp(reinterpret_cast<char*>(byName->Name), "GetWindowsDirectoryA") != 0)
                     continue;
                 slot_ = reinterpret_cast<ULONG_PTR*>(&slots->u1.Function);
@@ -61,7 +64,7 @@ public:
     }
     bool active() const { return slot_ != nullptr; }
 
-private:
+  private:
     void Write(ULONG_PTR value) {
         DWORD old = 0;
         VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &old);
@@ -73,7 +76,7 @@ private:
 };
 
 class WindowsDirectory : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(registration_.status(), S_OK);
         ClearSettings();
@@ -97,7 +100,8 @@ protected:
         Args none;
         const Outcome outcome = plugin_.Call(L"GetWinDir", none);
         EXPECT_EQ(outcome.hr, S_OK);
-        return outcome.value.vt() == VT_BSTR ? Text(Bstr::View(outcome.value.get()->bstrVal)) : Text();
+        return outcome.value.vt() == VT_BSTR ? Text(Bstr::View(outcome.value.get()->bstrVal))
+                                             : Text();
     }
 
     Text Report(std::initializer_list<const char16_t*> paths) {
@@ -105,8 +109,8 @@ protected:
         int n = 0;
         for (const char16_t* path : paths) {
             const Text title = u"T" + FromUtf8(std::to_string(++n));
-            scenario.windows.push_back({shell::Value::Str(path), shell::Value::Str(title),
-                                        shell::Value::Str(u"u")});
+            scenario.windows.push_back(
+                {shell::Value::Str(path), shell::Value::Str(title), shell::Value::Str(u"u")});
         }
         shell::SetScenario(scenario);
         BSTR result = nullptr;

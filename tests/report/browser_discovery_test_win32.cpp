@@ -36,7 +36,7 @@ ts::Scenario Open(std::vector<ts::Window> windows) {
 const TextView kIe = u"C:\\Program Files\\Internet Explorer";
 
 class DiscoveryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_HRESULT_SUCCEEDED(registration_.status()); }
 
     void TearDown() override {

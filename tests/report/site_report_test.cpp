@@ -16,7 +16,7 @@ using ::testing::IsEmpty;
 
 // A window whose reads are logged ("T1" = title of window 1) and can be made to fail.
 class FakeWindow : public SiteWindow {
-public:
+  public:
     FakeWindow(int index, Text title, Text address, std::vector<std::string>& log)
         : index_(index), title_(std::move(title)), address_(std::move(address)), log_(log) {}
 
@@ -26,7 +26,7 @@ public:
     Text Title() override { return Read('T', fail_title, title_); }
     Text Address() override { return Read('U', fail_address, address_); }
 
-private:
+  private:
     Text Read(char what, bool fail, const Text& value) {
         log_.push_back(what + std::to_string(index_));
         if (fail) throw Failure(status::kFail, u"read failed");
@@ -46,7 +46,7 @@ struct Page {
 
 // Hands on its windows in order; optionally fails the walk before window fail_before.
 class FakeSource : public BrowserWindowSource {
-public:
+  public:
     explicit FakeSource(const std::vector<Page>& pages) {
         for (const Page& p : pages)
             windows.emplace_back(static_cast<int>(windows.size()) + 1, p.title, p.address, log);
@@ -67,13 +67,13 @@ public:
 
 // The same window handed on count times, for the site counter.
 class RepeatingSource : public BrowserWindowSource {
-public:
+  public:
     explicit RepeatingSource(long count) : count_(count) {}
     void EnumerateBrowserWindows(const std::function<void(SiteWindow&)>& visit) override {
         for (long i = 0; i < count_; ++i) visit(window_);
     }
 
-private:
+  private:
     long count_;
     std::vector<std::string> log_;
     FakeWindow window_{1, u"t", u"u", log_};

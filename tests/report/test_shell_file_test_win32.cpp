@@ -69,7 +69,7 @@ TEST(ScenarioFile, ParsesWindowsValuesAndDirectives) {
 }
 
 class TestShellDll : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* dll = std::getenv("TABULON_TESTSHELL_DLL");
         ASSERT_TRUE(dll) << "TABULON_TESTSHELL_DLL is not set";

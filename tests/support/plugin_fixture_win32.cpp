@@ -45,7 +45,8 @@ void StoreSetting(const wchar_t* key, TextView value) {
 
 void DeleteSetting(const wchar_t* key) {
     HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsRegistryKey, 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsRegistryKey, 0, KEY_SET_VALUE, &handle) !=
+        ERROR_SUCCESS)
         return;
     RegDeleteValueW(handle, key);
     RegCloseKey(handle);

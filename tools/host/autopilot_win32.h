@@ -10,14 +10,14 @@
 namespace tabulon::host {
 
 class Autopilot {
-public:
+  public:
     // pick: the list item the user chooses in the picker (0-based).
     explicit Autopilot(int pick);
     ~Autopilot();
     Autopilot(const Autopilot&) = delete;
     Autopilot& operator=(const Autopilot&) = delete;
 
-private:
+  private:
     void Run();
 
     int pick_;

@@ -59,7 +59,8 @@ void PrintResultText(TextView text) {
     size_t start = 0;
     for (;;) {
         const size_t end = text.find(u"\r\n", start);
-        PrintLine(u"  | " + Text(text.substr(start, end == TextView::npos ? TextView::npos : end - start)));
+        PrintLine(u"  | " +
+                  Text(text.substr(start, end == TextView::npos ? TextView::npos : end - start)));
         if (end == TextView::npos) break;
         start = end + 2;
     }
@@ -86,9 +87,8 @@ bool Handshake(const Object& plugin) {
             return false;
         }
     }
-    PrintLine(u"Plug-in: " + name.text() + u" (" +
-              tabulon::FromUtf8(std::to_string(commands)) + u" commands, " +
-              tabulon::FromUtf8(std::to_string(tags)) + u" tags)");
+    PrintLine(u"Plug-in: " + name.text() + u" (" + tabulon::FromUtf8(std::to_string(commands)) +
+              u" commands, " + tabulon::FromUtf8(std::to_string(tags)) + u" tags)");
     for (LONG i = 1; i <= commands; ++i) {
         Bstr label, word, help;
         Args args;
@@ -146,7 +146,8 @@ int wmain(int argc, wchar_t** argv) {
     int failures = 0;
     {
         std::unique_ptr<tabulon::host::Autopilot> autopilot;
-        if (autopilotPick >= 0) autopilot = std::make_unique<tabulon::host::Autopilot>(autopilotPick);
+        if (autopilotPick >= 0)
+            autopilot = std::make_unique<tabulon::host::Autopilot>(autopilotPick);
         HRESULT hr = S_OK;
         Object plugin = Object::Create(progId, &hr);
         if (!plugin) {

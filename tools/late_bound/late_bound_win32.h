@@ -15,7 +15,7 @@ namespace tabulon::late_bound {
 // Arguments in their natural order. By-reference arguments point at the caller's
 // own storage, which the callee may replace.
 class Args {
-public:
+  public:
     Args() = default;
     Args(const Args&) = delete;
     Args& operator=(const Args&) = delete;
@@ -34,17 +34,17 @@ public:
     std::vector<VARIANTARG> Reversed() const;
     size_t size() const { return values_.size(); }
 
-private:
+  private:
     std::vector<VARIANT> values_;
 };
 
 struct Outcome {
-    HRESULT hr = E_FAIL;        // what Invoke returned
-    HRESULT scode = S_OK;       // EXCEPINFO's code when hr is DISP_E_EXCEPTION
-    Text description;           // EXCEPINFO's description
-    Text source;                // EXCEPINFO's source
+    HRESULT hr = E_FAIL;   // what Invoke returned
+    HRESULT scode = S_OK;  // EXCEPINFO's code when hr is DISP_E_EXCEPTION
+    Text description;      // EXCEPINFO's description
+    Text source;           // EXCEPINFO's source
     UINT argError = ~0u;
-    Variant value;              // the result
+    Variant value;  // the result
 
     bool ok() const { return SUCCEEDED(hr); }
     // True/False of a Boolean result (VT_BOOL), or a failed expectation.
@@ -52,7 +52,7 @@ struct Outcome {
 };
 
 class Object {
-public:
+  public:
     Object() = default;
     explicit Object(Microsoft::WRL::ComPtr<IDispatch> dispatch) : dispatch_(std::move(dispatch)) {}
 
@@ -69,7 +69,7 @@ public:
     Outcome CallId(DISPID id, const Args& args,
                    WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) const;
 
-private:
+  private:
     Microsoft::WRL::ComPtr<IDispatch> dispatch_;
 };
 

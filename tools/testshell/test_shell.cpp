@@ -26,13 +26,13 @@ HRESULT Refresh() { return Global().refresh ? Global().refresh() : S_OK; }
 
 // Keeps one of the live-object counters up while its owner lives.
 class Alive {
-public:
+  public:
     explicit Alive(long Counters::*counter) : counter_(counter) { ++(Global().counters.*counter_); }
     ~Alive() { --(Global().counters.*counter_); }
     Alive(const Alive&) = delete;
     Alive& operator=(const Alive&) = delete;
 
-private:
+  private:
     long Counters::*counter_;
 };
 
@@ -110,7 +110,7 @@ struct Desktop {
 // IUnknown and the type-info half of IDispatch for the dispatch objects below.
 template <typename Interface>
 class DispatchObject : public Interface {
-public:
+  public:
     DispatchObject(const DispatchObject&) = delete;
     DispatchObject& operator=(const DispatchObject&) = delete;
 
@@ -140,7 +140,7 @@ public:
         return DISP_E_BADINDEX;
     }
 
-protected:
+  protected:
     DispatchObject() = default;
     virtual ~DispatchObject() = default;
 
@@ -167,13 +167,13 @@ protected:
         return hr;
     }
 
-private:
+  private:
     ULONG refs_ = 1;
 };
 
 // A window object: "Path", "LocationName", "LocationURL".
 class WindowObject final : public DispatchObject<IDispatch> {
-public:
+  public:
     WindowObject(std::shared_ptr<Desktop> desktop, std::shared_ptr<WindowState> window)
         : desktop_(std::move(desktop)), window_(std::move(window)) {}
 
@@ -201,7 +201,7 @@ public:
         return hr;
     }
 
-private:
+  private:
     HRESULT Read(Property property, VARIANT* result, EXCEPINFO* info) const {
         if (window_->closed) return RPC_E_DISCONNECTED;
         const Value& value = property == Property::kPath           ? window_->spec.path
@@ -231,7 +231,7 @@ HRESULT NewWindow(const std::shared_ptr<Desktop>& desktop,
 
 // Steps through the windows still open, in the collection's order.
 class Enumerator final : public IEnumVARIANT {
-public:
+  public:
     Enumerator(std::shared_ptr<Desktop> desktop, std::size_t position, int fetched)
         : desktop_(std::move(desktop)), position_(position), fetched_(fetched) {}
 
@@ -283,7 +283,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     std::shared_ptr<WindowState> NextOpen() {
         while (position_ < desktop_->windows.size()) {
             const auto& window = desktop_->windows[position_++];
@@ -301,7 +301,7 @@ private:
 
 // The collection that Windows() returns: _NewEnum, Count, Item.
 class Collection final : public DispatchObject<IDispatch> {
-public:
+  public:
     explicit Collection(std::shared_ptr<Desktop> desktop) : desktop_(std::move(desktop)) {}
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
@@ -352,14 +352,14 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     Alive alive_{&Counters::live_collections};
     std::shared_ptr<Desktop> desktop_;
 };
 
 // The Shell object. Of IShellDispatch only Windows() does anything.
 class Shell final : public DispatchObject<IShellDispatch> {
-public:
+  public:
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
         static const std::pair<const wchar_t*, DISPID> kNames[] = {{L"Windows", 1}};
@@ -430,7 +430,7 @@ public:
     HRESULT STDMETHODCALLTYPE ControlPanelItem(BSTR) override { return E_NOTIMPL; }
     // clang-format on
 
-private:
+  private:
     template <typename T>
     static HRESULT NotImplemented(T** out) {
         if (out) *out = nullptr;
@@ -441,7 +441,7 @@ private:
 };
 
 class Factory final : public IClassFactory {
-public:
+  public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         if (iid == IID_IUnknown || iid == IID_IClassFactory) {
@@ -476,7 +476,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     ULONG refs_ = 1;
     Alive alive_{&Counters::live_factories};
 };

@@ -98,7 +98,7 @@ bool CanUnload();
 // Makes every CoCreateInstance of CLSID_Shell in this process get the stand-in,
 // until destroyed. Needs COM initialised on the thread.
 class Registration {
-public:
+  public:
     Registration();
     ~Registration();
     Registration(const Registration&) = delete;
@@ -106,7 +106,7 @@ public:
 
     HRESULT status() const { return status_; }
 
-private:
+  private:
     DWORD cookie_ = 0;
     HRESULT status_ = E_FAIL;
 };
