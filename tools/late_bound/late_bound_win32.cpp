@@ -11,78 +11,57 @@ Args::~Args() {
         if (!(v.vt & VT_BYREF)) VariantClear(&v);
 }
 
-Args& Args::Long(LONG value) {
-    VARIANT v;
+VARIANT& Args::Add(VARTYPE type) {
+    VARIANT& v = values_.emplace_back();
     VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
-    values_.push_back(v);
+    v.vt = type;
+    return v;
+}
+
+Args& Args::Long(LONG value) {
+    Add(VT_I4).lVal = value;
     return *this;
 }
 
 Args& Args::String(TextView value) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = Bstr::Allocate(value);
-    values_.push_back(v);
+    // Made before it is added, so a failure leaves no half-made argument behind.
+    BSTR text = Bstr::Allocate(value);
+    Add(VT_BSTR).bstrVal = text;
     return *this;
 }
 
 Args& Args::NullString() {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = nullptr;
-    values_.push_back(v);
+    Add(VT_BSTR).bstrVal = nullptr;
     return *this;
 }
 
 Args& Args::Object(IDispatch* value) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_DISPATCH;
-    v.pdispVal = value;
     if (value) value->AddRef();
-    values_.push_back(v);
+    Add(VT_DISPATCH).pdispVal = value;
     return *this;
 }
 
 Args& Args::Raw(const VARIANT& value) {
-    VARIANT v;
-    VariantInit(&v);
+    VARIANT& v = Add(VT_EMPTY);
     if (value.vt & VT_BYREF)
         v = value;
     else
         VariantCopy(&v, const_cast<VARIANT*>(&value));
-    values_.push_back(v);
     return *this;
 }
 
 Args& Args::StringRef(BSTR* value) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BYREF | VT_BSTR;
-    v.pbstrVal = value;
-    values_.push_back(v);
+    Add(VT_BYREF | VT_BSTR).pbstrVal = value;
     return *this;
 }
 
 Args& Args::LongRef(LONG* value) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BYREF | VT_I4;
-    v.plVal = value;
-    values_.push_back(v);
+    Add(VT_BYREF | VT_I4).plVal = value;
     return *this;
 }
 
 Args& Args::VariantRef(VARIANT* value) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BYREF | VT_VARIANT;
-    v.pvarVal = value;
-    values_.push_back(v);
+    Add(VT_BYREF | VT_VARIANT).pvarVal = value;
     return *this;
 }
 

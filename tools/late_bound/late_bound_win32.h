@@ -35,6 +35,8 @@ class Args {
     size_t size() const { return values_.size(); }
 
   private:
+    VARIANT& Add(VARTYPE type);
+
     std::vector<VARIANT> values_;
 };
 
