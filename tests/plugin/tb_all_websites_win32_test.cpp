@@ -25,25 +25,14 @@ shell::Window Site(TextView path, TextView title, TextView address) {
     return {shell::Value::Str(path), shell::Value::Str(title), shell::Value::Str(address)};
 }
 
-struct Report {
-    Outcome outcome;
-    Text text;
-};
+using Report = CommandResult;
 
-class AllWebsites : public ::testing::Test {
+class AllWebsites : public PluginTest {
   protected:
     void SetUp() override {
-        ASSERT_EQ(registration_.status(), S_OK);
-        ClearSettings();
-        shell::SetScenario({});
-        plugin_ = CreatePlugin();
-        ASSERT_TRUE(plugin_);
+        PluginTest::SetUp();
+        if (HasFatalFailure()) return;
         InitializePlugin(plugin_);
-    }
-    void TearDown() override {
-        plugin_.Reset();
-        ClearSettings();
-        EXPECT_EQ(shell::ReadCounters().LiveObjects(), 0) << "every shell object was released";
     }
 
     Report Run(std::vector<shell::Window> windows, TextView command = u"/xweball",
@@ -54,14 +43,8 @@ class AllWebsites : public ::testing::Test {
     }
     Report Run(shell::Scenario scenario, TextView command = u"/xweball", TextView argument = u"") {
         shell::SetScenario(std::move(scenario));
-        BSTR result = Bstr::Allocate(u"passed by the host");
-        Report report{ParseCommand(plugin_, command, argument, &result), Text(Bstr::View(result))};
-        SysFreeString(result);
-        return report;
+        return SendCommand(plugin_, command, u"passed by the host", argument);
     }
-
-    shell::Registration registration_;
-    late_bound::Object plugin_;
 };
 
 TEST_F(AllWebsites, ReportInEachDisplayMode) {

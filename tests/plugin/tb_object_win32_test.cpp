@@ -18,24 +18,7 @@ using late_bound::Args;
 using late_bound::Outcome;
 namespace shell = testshell;
 
-class TBObject : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_EQ(registration_.status(), S_OK);
-        shell::SetScenario({});
-        ClearSettings();
-        plugin_ = CreatePlugin();
-        ASSERT_TRUE(plugin_);
-    }
-    void TearDown() override {
-        plugin_.Reset();
-        ClearSettings();
-        EXPECT_EQ(shell::ReadCounters().LiveObjects(), 0) << "every shell object was released";
-    }
-
-    shell::Registration registration_;
-    late_bound::Object plugin_;
-};
+using TBObject = PluginTest;
 
 TEST_F(TBObject, GetPublishInfoOverwritesWhateverWasPassed) {
     BSTR name = Bstr::Allocate(u"something else");

@@ -50,38 +50,20 @@ void StoreRaw(const wchar_t* key, DWORD type, const std::vector<BYTE>& bytes) {
         ERROR_SUCCESS);
 }
 
-class HostileSettings : public ::testing::Test {
+class HostileSettings : public PluginTest {
   protected:
     void SetUp() override {
-        ASSERT_EQ(registration_.status(), S_OK);
+        PluginTest::SetUp();
+        if (HasFatalFailure()) return;
         shell::Scenario scenario;
         scenario.windows = {{shell::Value::Str(u"C:\\Program Files\\Internet Explorer"),
                              shell::Value::Str(u"Title"), shell::Value::Str(u"http://a/")}};
         shell::SetScenario(scenario);
-        ClearSettings();
-        plugin_ = CreatePlugin();
-        ASSERT_TRUE(plugin_);
         InitializePlugin(plugin_);
     }
-    void TearDown() override {
-        plugin_.Reset();
-        ClearSettings();
-        EXPECT_EQ(shell::ReadCounters().LiveObjects(), 0);
-    }
 
-    struct Result {
-        Outcome outcome;
-        Text text;
-    };
-    Result AllWebsites() {
-        BSTR text = Bstr::Allocate(u"passed");
-        Result r{ParseCommand(plugin_, u"/xweball", u"", &text), Text(Bstr::View(text))};
-        SysFreeString(text);
-        return r;
-    }
-
-    shell::Registration registration_;
-    late_bound::Object plugin_;
+    using Result = CommandResult;
+    Result AllWebsites() { return SendCommand(plugin_, u"/xweball", u"passed"); }
 };
 
 void ExpectFailureNaming(const Outcome& outcome, HRESULT scode, const char16_t* setting) {

@@ -50,34 +50,20 @@ std::vector<shell::Window> Sites(int count) {
     return windows;
 }
 
-class HostileShell : public ::testing::Test {
+class HostileShell : public PluginTest {
   protected:
     void SetUp() override {
-        ASSERT_EQ(registration_.status(), S_OK);
-        shell::SetScenario({});
-        ClearSettings();
-        plugin_ = CreatePlugin();
-        ASSERT_TRUE(plugin_);
+        PluginTest::SetUp();
+        if (HasFatalFailure()) return;
         InitializePlugin(plugin_);
         StoreSetting(L"Show", u"2");
         StoreSetting(L"Before", u"B");
         StoreSetting(L"After", u"A");
     }
-    void TearDown() override {
-        plugin_.Reset();
-        ClearSettings();
-        EXPECT_EQ(shell::ReadCounters().LiveObjects(), 0);
-    }
-
-    struct Result {
-        Outcome outcome;
-        Text text;
-    };
+    using Result = CommandResult;
     Result Run(shell::Scenario scenario) {
         shell::SetScenario(std::move(scenario));
-        BSTR text = Bstr::Allocate(u"passed");
-        Result r{ParseCommand(plugin_, u"/xweball", u"", &text), Text(Bstr::View(text))};
-        SysFreeString(text);
+        Result r = SendCommand(plugin_, u"/xweball", u"passed");
         // Every window, enumerator and collection of this walk is released; only the
         // plugin object's shell stays.
         const shell::Counters counters = shell::ReadCounters();
@@ -85,9 +71,6 @@ class HostileShell : public ::testing::Test {
         EXPECT_EQ(counters.live_shells, 1);
         return r;
     }
-
-    shell::Registration registration_;
-    late_bound::Object plugin_;
 };
 
 TEST_F(HostileShell, MisbehavingWindowsAndEnumerators) {

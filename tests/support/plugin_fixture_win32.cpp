@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/bstr_win32.h"
 #include "common/com_error_win32.h"
 #include "settings/registry_settings_store_win32.h"
 
@@ -65,6 +66,28 @@ late_bound::Outcome ParseCommand(const late_bound::Object& plugin, TextView comm
     late_bound::Args args;
     args.String(command).String(argument).Object(nullptr).StringRef(result);
     return plugin.Call(L"ParseCommand", args);
+}
+
+CommandResult SendCommand(const late_bound::Object& plugin, TextView command, TextView passed,
+                          TextView argument) {
+    BSTR result = Bstr::Allocate(passed);
+    CommandResult sent{ParseCommand(plugin, command, argument, &result), Text(Bstr::View(result))};
+    SysFreeString(result);
+    return sent;
+}
+
+void PluginTest::SetUp() {
+    ASSERT_EQ(registration_.status(), S_OK);
+    testshell::SetScenario({});
+    ClearSettings();
+    plugin_ = CreatePlugin();
+    ASSERT_TRUE(plugin_);
+}
+
+void PluginTest::TearDown() {
+    plugin_.Reset();
+    ClearSettings();
+    EXPECT_EQ(testshell::ReadCounters().LiveObjects(), 0) << "every shell object was released";
 }
 
 }  // namespace tabulon::testing

@@ -3,10 +3,13 @@
 // called by name, and direct access to the per-user settings key.
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <optional>
 
 #include "common/text.h"
 #include "late_bound/late_bound_win32.h"
+#include "testshell/test_shell.h"
 
 namespace tabulon::testing {
 
@@ -27,5 +30,27 @@ void InitializePlugin(const late_bound::Object& plugin);
 // ParseCommand by name; result holds sResult afterwards.
 late_bound::Outcome ParseCommand(const late_bound::Object& plugin, TextView command,
                                  TextView argument, BSTR* result);
+
+// What ParseCommand returned and the text it left in sResult.
+struct CommandResult {
+    late_bound::Outcome outcome;
+    Text text;
+};
+
+// ParseCommand by name, with sResult set to passed as a host would hand it over.
+CommandResult SendCommand(const late_bound::Object& plugin, TextView command, TextView passed,
+                          TextView argument = u"");
+
+// A new plugin object against the in-process stand-in shell (no windows open) and
+// no stored settings. Afterwards the settings are gone again and every shell
+// object the plug-in took has been released.
+class PluginTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    testshell::Registration registration_;
+    late_bound::Object plugin_;
+};
 
 }  // namespace tabulon::testing
