@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# TB.dll stays below its size budget. The C++ runtime is linked in, so one stray
-# std::string or std::to_string can bring back 100 KB of library code unnoticed.
+# TB.dll stays below its size budget. Its C++ runtime is linked in, so one library
+# call that reaches the standard exception classes can bring back 100 KB unnoticed.
 set -eu
 dll=$1
 budget=$2
