@@ -4,9 +4,9 @@
 set -euo pipefail
 
 packages=(
-  g++-mingw-w64-i686-posix mingw-w64-tools
+  g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-tools
   wine wine32:i386 libwine-dev
-  cmake make g++ googletest libgtest-dev
+  cmake make g++ googletest libgtest-dev libgmock-dev
   binutils-mingw-w64-i686
   clang libclang-rt-14-dev clang-format
   unzip zip
