@@ -1,4 +1,5 @@
-# Cross build for 32-bit Windows with Debian's mingw-w64 (posix thread model).
+# Cross build for 32-bit Windows with Debian's mingw-w64: the posix thread model, for the
+# test programs and tools (std::thread, GoogleTest).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)
