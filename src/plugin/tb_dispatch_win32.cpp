@@ -2,10 +2,13 @@
 
 #include <wrl/client.h>
 
+#include <mutex>
+#include <utility>
 #include <vector>
 
 #include "common/com_error_win32.h"
 #include "common/module_lock_win32.h"
+#include "common/spin_lock_win32.h"
 #include "tb_h.h"
 
 using Microsoft::WRL::ComPtr;
@@ -14,7 +17,7 @@ namespace tabulon {
 
 namespace {
 
-SRWLOCK g_typeInfoLock = SRWLOCK_INIT;
+SpinLock g_typeInfoLock;
 ITypeInfo* g_typeInfo = nullptr;
 
 ComPtr<ITypeInfo> LoadTBTypeInfo() {
@@ -51,20 +54,18 @@ HRESULT Refuse(HRESULT hr, UINT index, UINT* argError) {
 }  // namespace
 
 ITypeInfo* AcquireTBTypeInfo() {
-    AcquireSRWLockExclusive(&g_typeInfoLock);
-    struct Unlock {
-        ~Unlock() { ReleaseSRWLockExclusive(&g_typeInfoLock); }
-    } unlock;
+    const std::lock_guard<SpinLock> hold(g_typeInfoLock);
     if (!g_typeInfo) g_typeInfo = LoadTBTypeInfo().Detach();
     g_typeInfo->AddRef();
     return g_typeInfo;
 }
 
 void ReleaseTBTypeInfo() noexcept {
-    AcquireSRWLockExclusive(&g_typeInfoLock);
-    ITypeInfo* info = g_typeInfo;
-    g_typeInfo = nullptr;
-    ReleaseSRWLockExclusive(&g_typeInfoLock);
+    ITypeInfo* info = nullptr;
+    {
+        const std::lock_guard<SpinLock> hold(g_typeInfoLock);
+        std::swap(info, g_typeInfo);
+    }
     if (info) info->Release();
 }
 
