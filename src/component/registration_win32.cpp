@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 #include <olectl.h>
+#include <shlwapi.h>
 #include <wrl/client.h>
 
 #include <string>
@@ -50,21 +51,22 @@ LSTATUS SetClassesValue(const std::wstring& key, const wchar_t* name, const std:
     return rc;
 }
 
+// SHDeleteKeyW rather than RegDeleteTreeW, which Windows XP lacks.
 LSTATUS DeleteClassesTree(const std::wstring& key) {
-    const LSTATUS rc = RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
-    if (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) {
-        RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
-        return ERROR_SUCCESS;
-    }
-    return rc;
+    const LSTATUS rc = static_cast<LSTATUS>(SHDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str()));
+    return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
 }
+
+// The registry's own error reaches regsvr32, so a prompt without administrator
+// rights shows "access denied" (0x80070005) rather than a bare SELFREG_E_CLASS.
+HRESULT FromRegistry(LSTATUS rc) { return HRESULT_FROM_WIN32(static_cast<DWORD>(rc)); }
 
 }  // namespace
 
 HRESULT RegisterTBServer() noexcept {
     try {
         const std::wstring path = ModulePath();
-        if (path.empty()) return SELFREG_E_CLASS;
+        if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
         const std::wstring clsid = GuidText(CLSID_TB);
         const std::wstring libid = GuidText(LIBID_Quenlar);
         const std::wstring classKey = L"CLSID\\" + clsid;
@@ -85,15 +87,15 @@ HRESULT RegisterTBServer() noexcept {
         };
         for (const auto& e : entries) {
             const LSTATUS rc = SetClassesValue(e.key, e.name, e.value);
-            if (rc != ERROR_SUCCESS) return SELFREG_E_CLASS;
+            if (rc != ERROR_SUCCESS) return FromRegistry(rc);
         }
 
         ComPtr<ITypeLib> library;
-        if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library))) return SELFREG_E_TYPELIB;
-        // Also registers _TB with the automation marshaller.
-        if (FAILED(RegisterTypeLib(library.Get(), const_cast<wchar_t*>(path.c_str()), nullptr)))
-            return SELFREG_E_TYPELIB;
-        return S_OK;
+        HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
+        if (FAILED(hr)) return hr;
+        // Also registers _TB with the automation marshaller. Its failures are its own
+        // codes (TYPE_E_REGISTRYACCESS when the registry refuses a write).
+        return RegisterTypeLib(library.Get(), const_cast<wchar_t*>(path.c_str()), nullptr);
     } catch (...) {
         return E_OUTOFMEMORY;
     }
@@ -106,11 +108,15 @@ HRESULT UnregisterTBServer() noexcept {
         const bool registered =
             SUCCEEDED(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, &registeredPath));
         SysFreeString(registeredPath);
-        if (registered && FAILED(UnRegisterTypeLib(LIBID_Quenlar, 1, 0, 0, SYS_WIN32)))
-            result = SELFREG_E_TYPELIB;
-        if (DeleteClassesTree(L"CLSID\\" + GuidText(CLSID_TB)) != ERROR_SUCCESS)
-            result = SELFREG_E_CLASS;
-        if (DeleteClassesTree(kProgId) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
+        if (registered) {
+            const HRESULT hr = UnRegisterTypeLib(LIBID_Quenlar, 1, 0, 0, SYS_WIN32);
+            if (FAILED(hr)) result = hr;
+        }
+        // Everything that can go is removed; the first failure is the answer.
+        for (const std::wstring& key : {L"CLSID\\" + GuidText(CLSID_TB), std::wstring(kProgId)}) {
+            const LSTATUS rc = DeleteClassesTree(key);
+            if (rc != ERROR_SUCCESS && SUCCEEDED(result)) result = FromRegistry(rc);
+        }
         return result;
     } catch (...) {
         return E_OUTOFMEMORY;
