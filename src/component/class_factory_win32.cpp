@@ -32,11 +32,11 @@ class TBClassFactory final : public IClassFactory {
         return CreateTBObject(outer, riid, object);
     }
     STDMETHODIMP LockServer(BOOL lock) override {
-        if (lock)
-            ModuleAddRef();
-        else
-            ModuleRelease();
-        return S_OK;
+        if (lock) {
+            tabulon::LockServer();
+            return S_OK;
+        }
+        return UnlockServer() ? S_OK : E_UNEXPECTED;
     }
 
   private:

@@ -12,15 +12,14 @@
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
-    return TRUE;
-}
+// Thread notifications stay on: the statically linked runtime has a TLS directory.
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (clsid != CLSID_TB) return CLASS_E_CLASSNOTAVAILABLE;
+    tabulon::PinThisModule();
     return tabulon::CreateTBClassFactory(riid, object);
 }
 

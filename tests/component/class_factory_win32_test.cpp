@@ -72,6 +72,23 @@ TEST(ClassObject, UnloadOnlyWhenNothingIsOutstanding) {
     EXPECT_EQ(tb.DllCanUnloadNow(), S_OK);
 }
 
+// An unlock without a lock is refused: counted, it would let the host unload the
+// DLL under a live object.
+TEST(ClassObject, AStrayUnlockCannotFreeTheServer) {
+    const auto& tb = LoadTB();
+    ComPtr<IDispatch> plugin;
+    ASSERT_EQ(Factory()->CreateInstance(nullptr, IID_PPV_ARGS(&plugin)), S_OK);
+    EXPECT_EQ(Factory()->LockServer(FALSE), E_UNEXPECTED);
+    EXPECT_EQ(Factory()->LockServer(FALSE), E_UNEXPECTED);
+    EXPECT_EQ(tb.DllCanUnloadNow(), S_FALSE);
+    ASSERT_EQ(Factory()->LockServer(TRUE), S_OK);
+    plugin.Reset();
+    EXPECT_EQ(tb.DllCanUnloadNow(), S_FALSE);  // the lock
+    EXPECT_EQ(Factory()->LockServer(FALSE), S_OK);
+    EXPECT_EQ(Factory()->LockServer(FALSE), E_UNEXPECTED);
+    EXPECT_EQ(tb.DllCanUnloadNow(), S_OK);
+}
+
 TEST(PluginObject, QueryInterfaceRules) {
     ComPtr<IUnknown> unknown;
     ASSERT_EQ(Factory()->CreateInstance(nullptr, IID_PPV_ARGS(&unknown)), S_OK);
