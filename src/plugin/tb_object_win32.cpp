@@ -7,7 +7,8 @@
 
 #include "common/bstr_win32.h"
 #include "common/com_error_win32.h"
-#include "common/module_lock_win32.h"
+#include "common/com_object_win32.h"
+#include "common/script_invoke_win32.h"
 #include "common/variant_win32.h"
 #include "plugin/command_table.h"
 #include "plugin/tb_dispatch_win32.h"
@@ -73,33 +74,10 @@ class PluginDefNoOps final : public MPPluginDef {
     IUnknown* outer_;
 };
 
-class TBObject final : public _TB, public ISupportErrorInfo {
+class TBObject final : public ComObject<_TB, ISupportErrorInfo> {
   public:
     explicit TBObject(ITypeInfo* typeInfo)
         : typeInfo_(typeInfo), pluginDef_(static_cast<_TB*>(this)) {}
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID__TB) {
-            *object = static_cast<_TB*>(this);
-        } else if (riid == IID_MPPluginDef) {
-            *object = static_cast<MPPluginDef*>(&pluginDef_);
-        } else if (riid == IID_ISupportErrorInfo) {
-            *object = static_cast<ISupportErrorInfo*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG refs = InterlockedDecrement(&refs_);
-        if (refs == 0) delete this;
-        return refs;
-    }
 
     // IDispatch, driven by the embedded type information.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
@@ -196,7 +174,11 @@ class TBObject final : public _TB, public ISupportErrorInfo {
     }
 
   private:
-    ~TBObject() = default;
+    ~TBObject() override = default;
+
+    void* QueryTearOff(REFIID riid) override {
+        return riid == IID_MPPluginDef ? static_cast<MPPluginDef*>(&pluginDef_) : nullptr;
+    }
 
     template <typename... P>
     static void RequirePointers(P*... pointers) {
@@ -226,8 +208,6 @@ class TBObject final : public _TB, public ISupportErrorInfo {
         });
     }
 
-    ModuleReference moduleReference_;
-    LONG refs_ = 1;
     ComPtr<ITypeInfo> typeInfo_;
     PluginDefNoOps pluginDef_;
     TBOperations ops_;
@@ -242,10 +222,7 @@ HRESULT CreateTBObject(IUnknown* outer, REFIID riid, void** object) noexcept {
     return ComBoundary(IID_IClassFactory, [&] {
         ComPtr<ITypeInfo> typeInfo;
         typeInfo.Attach(AcquireTBTypeInfo());
-        TBObject* tb = new TBObject(typeInfo.Get());
-        const HRESULT hr = tb->QueryInterface(riid, object);
-        tb->Release();
-        return hr;
+        return CreateComObject<TBObject>(riid, object, typeInfo.Get());
     });
 }
 
