@@ -6,6 +6,8 @@
 #include <memory>
 #include <utility>
 
+#include "common/com_object_win32.h"
+
 namespace tabulon::testshell {
 
 namespace {
@@ -13,7 +15,6 @@ namespace {
 struct State {
     Scenario scenario;
     Counters counters;
-    long server_locks = 0;
     ScenarioRefresh refresh = nullptr;
 };
 
@@ -109,27 +110,8 @@ struct Desktop {
 
 // IUnknown and the type-info half of IDispatch for the dispatch objects below.
 template <typename Interface>
-class DispatchObject : public Interface {
+class DispatchObject : public ComObject<Interface> {
   public:
-    DispatchObject(const DispatchObject&) = delete;
-    DispatchObject& operator=(const DispatchObject&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(Interface)) {
-            *out = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
         *count = 0;
@@ -142,7 +124,6 @@ class DispatchObject : public Interface {
 
   protected:
     DispatchObject() = default;
-    virtual ~DispatchObject() = default;
 
     // Looks single names up in a table, without regard to case.
     template <std::size_t N>
@@ -166,9 +147,6 @@ class DispatchObject : public Interface {
         }
         return hr;
     }
-
-  private:
-    ULONG refs_ = 1;
 };
 
 // A window object: "Path", "LocationName", "LocationURL".
@@ -230,27 +208,10 @@ HRESULT NewWindow(const std::shared_ptr<Desktop>& desktop,
 }
 
 // Steps through the windows still open, in the collection's order.
-class Enumerator final : public IEnumVARIANT {
+class Enumerator final : public ComObject<IEnumVARIANT> {
   public:
     Enumerator(std::shared_ptr<Desktop> desktop, std::size_t position, int fetched)
         : desktop_(std::move(desktop)), position_(position), fetched_(fetched) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
-            *out = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
         if (fetched) *fetched = 0;
@@ -292,7 +253,6 @@ class Enumerator final : public IEnumVARIANT {
         return nullptr;
     }
 
-    ULONG refs_ = 1;
     Alive alive_{&Counters::live_enumerators};
     std::shared_ptr<Desktop> desktop_;
     std::size_t position_;
@@ -440,46 +400,16 @@ class Shell final : public DispatchObject<IShellDispatch> {
     Alive alive_{&Counters::live_shells};
 };
 
-class Factory final : public IClassFactory {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        if (const HRESULT hr = Refresh(); FAILED(hr)) return hr;
-        if (FAILED(Global().scenario.create_shell)) return Global().scenario.create_shell;
-        Shell* shell = new Shell;
-        const HRESULT hr = shell->QueryInterface(iid, out);
-        shell->Release();
-        if (SUCCEEDED(hr)) ++Global().counters.shells_created;
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        Global().server_locks += lock ? 1 : -1;
-        return S_OK;
-    }
-
-  private:
-    ULONG refs_ = 1;
-    Alive alive_{&Counters::live_factories};
-};
+HRESULT CreateShell(IUnknown* outer, REFIID iid, void** out) noexcept {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    if (const HRESULT hr = Refresh(); FAILED(hr)) return hr;
+    if (FAILED(Global().scenario.create_shell)) return Global().scenario.create_shell;
+    const HRESULT hr = CreateComObject<Shell>(iid, out);
+    if (SUCCEEDED(hr)) ++Global().counters.shells_created;
+    return hr;
+}
 
 }  // namespace
 
@@ -540,16 +470,10 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (clsid != CLSID_Shell) return CLASS_E_CLASSNOTAVAILABLE;
-    Factory* factory = new Factory;
-    const HRESULT hr = factory->QueryInterface(iid, object);
-    factory->Release();
-    return hr;
+    return CreateComObject<ClassFactory<CreateShell>>(iid, object);
 }
 
-bool CanUnload() {
-    const Counters& c = Global().counters;
-    return c.LiveObjects() == 0 && c.live_factories == 0 && Global().server_locks == 0;
-}
+bool CanUnload() { return ModuleLockCount() == 0; }
 
 Registration::Registration() {
     IUnknown* factory = nullptr;

@@ -76,7 +76,6 @@ struct Counters {
     long live_collections = 0;
     long live_enumerators = 0;
     long live_windows = 0;
-    long live_factories = 0;  // a Registration holds one
 
     // The objects a client can have taken: all but the class factories.
     long LiveObjects() const {
