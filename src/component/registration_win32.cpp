@@ -7,7 +7,9 @@
 
 #include <string>
 
+#include "common/bstr_win32.h"
 #include "common/module_lock_win32.h"
+#include "common/registry_key_win32.h"
 #include "tb_h.h"
 
 using Microsoft::WRL::ComPtr;
@@ -41,14 +43,13 @@ std::wstring ModulePath() {
 
 // Writes one REG_SZ under HKEY_CLASSES_ROOT\key; name nullptr is the default value.
 LSTATUS SetClassesValue(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-    HKEY handle = nullptr;
-    LSTATUS rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                 nullptr, &handle, nullptr);
+    RegistryKey handle;
+    const LSTATUS rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                       nullptr, handle.put(), nullptr);
     if (rc != ERROR_SUCCESS) return rc;
-    rc = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(handle);
-    return rc;
+    return RegSetValueExW(handle.get(), name, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
 // SHDeleteKeyW rather than RegDeleteTreeW, which Windows XP lacks.
@@ -104,10 +105,9 @@ HRESULT RegisterTBServer() noexcept {
 HRESULT UnregisterTBServer() noexcept {
     try {
         HRESULT result = S_OK;
-        BSTR registeredPath = nullptr;
+        Bstr registeredPath;
         const bool registered =
-            SUCCEEDED(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, &registeredPath));
-        SysFreeString(registeredPath);
+            SUCCEEDED(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, registeredPath.put()));
         if (registered) {
             const HRESULT hr = UnRegisterTypeLib(LIBID_Quenlar, 1, 0, 0, SYS_WIN32);
             if (FAILED(hr)) result = hr;

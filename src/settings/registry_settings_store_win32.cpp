@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/com_error_win32.h"
@@ -16,21 +17,6 @@ namespace {
 
 // A value that keeps changing size between two reads is given up after this many tries.
 constexpr int kReadAttempts = 16;
-
-class RegistryKey {
-  public:
-    RegistryKey() = default;
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    HKEY* out() { return &key_; }
-    HKEY get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
 
 std::wstring ValueName(TextView key) { return std::wstring(key.begin(), key.end()); }
 
@@ -76,21 +62,17 @@ Text TypeName(DWORD type) {
 
 }  // namespace
 
-RegistrySettingsStore::~RegistrySettingsStore() {
-    if (section_) RegCloseKey(static_cast<HKEY>(section_));
-}
-
 Text RegistrySettingsStore::Read(TextView key) {
     const auto what = [&] { return u"Reading the setting " + Quoted(key) + u" from the registry"; };
     if (!section_) {
-        HKEY section = nullptr;
-        const LSTATUS status =
-            RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsRegistryKey, 0, KEY_QUERY_VALUE, &section);
+        RegistryKey section;
+        const LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsRegistryKey, 0,
+                                             KEY_QUERY_VALUE, section.put());
         if (status == ERROR_FILE_NOT_FOUND) return Text();
         ThrowIfError(status, what());
-        section_ = section;
+        section_ = std::move(section);
     }
-    const HKEY section = static_cast<HKEY>(section_);
+    const HKEY section = section_.get();
 
     // Most settings are short: one query into a small buffer, a second only for long ones.
     const std::wstring name = ValueName(key);
@@ -137,7 +119,7 @@ void RegistrySettingsStore::Write(TextView key, TextView value) {
     RegistryKey section;
     ThrowIfError(
         RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsRegistryKey, 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, section.out(), nullptr),
+                        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, section.put(), nullptr),
         what);
     const std::wstring name = ValueName(key);
     ThrowIfError(RegSetValueExW(section.get(), name.c_str(), 0, REG_SZ,

@@ -2,6 +2,7 @@
 // The settings in the registry, where the platform's per-user application settings
 // facility keeps them: REG_SZ values under
 // HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<application>\<section>.
+#include "common/registry_key_win32.h"
 #include "settings/settings_store.h"
 
 namespace tabulon {
@@ -14,7 +15,6 @@ class RegistrySettingsStore : public SettingsStore {
     RegistrySettingsStore() = default;
     RegistrySettingsStore(const RegistrySettingsStore&) = delete;
     RegistrySettingsStore& operator=(const RegistrySettingsStore&) = delete;
-    ~RegistrySettingsStore() override;
 
     // An absent key or value reads as the empty text. Text values are taken by their
     // byte count, without the terminating NULs; any other value type is a Failure.
@@ -25,7 +25,7 @@ class RegistrySettingsStore : public SettingsStore {
   private:
     // The section, opened for reading on the first read that finds it and kept for
     // the reads after it: a command reads three settings in a row.
-    void* section_ = nullptr;
+    RegistryKey section_;
 };
 
 }  // namespace tabulon
