@@ -1,6 +1,6 @@
 #pragma once
-// Late binding for _TB: the interface's own type information, loaded from this
-// module's embedded type library, and an Invoke that script hosts can use too.
+// _TB's own type information, loaded from this module's embedded type library:
+// what late binding (common/script_invoke_win32.h) works from.
 #include <windows.h>
 #include <oaidl.h>
 
@@ -13,18 +13,5 @@ ITypeInfo* AcquireTBTypeInfo();
 
 // Drops the shared type information; called when the DLL may unload.
 void ReleaseTBTypeInfo() noexcept;
-
-// DispGetIDsOfNames for the methods Invoke can call; names of IUnknown's and
-// IDispatch's own methods are unknown. Null names are refused (E_INVALIDARG).
-HRESULT GetIDsOfOwnNames(ITypeInfo* typeInfo, LPOLESTR* names, UINT count, DISPID* ids) noexcept;
-
-// ITypeInfo::Invoke, after binding every argument itself: the count, named
-// arguments, and coercion to the formal types (what Wine's Invoke gets wrong or
-// crashes on), with puArgErr set. VBScript hands its variables over as
-// VT_BYREF|VT_VARIANT and in/out ones are written back; JScript's null/undefined
-// (VT_NULL / VT_EMPTY) are Nothing for an object. pVarResult is Empty after a failure.
-HRESULT InvokeWithScriptArguments(ITypeInfo* typeInfo, void* instance, DISPID member, WORD flags,
-                                  DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                  UINT* argError) noexcept;
 
 }  // namespace tabulon
