@@ -8,6 +8,7 @@
 #include "common/bstr_win32.h"
 #include "common/com_error_win32.h"
 #include "common/failure.h"
+#include "common/scope_exit.h"
 #include "common/variant_win32.h"
 
 namespace tabulon {
@@ -196,10 +197,7 @@ void BrowserDiscovery::EnumerateBrowserWindows(const std::function<void(SiteWind
     const ComPtr<IEnumVARIANT> elements = EnumerateCollection(*collection.Get());
 
     // A window may close at any time: the walk keeps no window object once it ends.
-    struct ForgetWindow {
-        ComPtr<IDispatch>& window;
-        ~ForgetWindow() { window.Reset(); }
-    } forget{oWindow};
+    const ScopeExit forget([this] { oWindow.Reset(); });
 
     for (long index = 1;; ++index) {
         const auto name = [index] { return WindowName(index); };

@@ -8,20 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include "common/registry_key_win32.h"
 #include "tb_module_win32.h"
 
+using tabulon::RegistryKey;
 using tabulon::testing::LoadTB;
 
 namespace {
 
 constexpr wchar_t kStandIn[] = L"Software\\Tabulon tests\\Classes root";
-
-struct Key {
-    HKEY handle = nullptr;
-    ~Key() {
-        if (handle) RegCloseKey(handle);
-    }
-};
 
 // HKEY_CLASSES_ROOT is `key` in this process until the override goes.
 class ClassesRootOverride {
@@ -37,7 +32,7 @@ class RegistrationRights : public ::testing::Test {
     void SetUp() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, kStandIn);
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kStandIn, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &writable_.handle, nullptr),
+                                  nullptr, writable_.put(), nullptr),
                   ERROR_SUCCESS);
     }
     void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tabulon tests"); }
@@ -47,28 +42,28 @@ class RegistrationRights : public ::testing::Test {
 
     DWORD SubkeyCount() {
         DWORD subkeys = 0;
-        RegQueryInfoKeyW(writable_.handle, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+        RegQueryInfoKeyW(writable_.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                          nullptr, nullptr, nullptr, nullptr, nullptr);
         return subkeys;
     }
 
-    Key writable_;
+    RegistryKey writable_;
 };
 
 TEST_F(RegistrationRights, ARefusedWriteIsReportedAsTheRegistrysError) {
     DeleteStandIn();
-    ClassesRootOverride classesRoot(writable_.handle);
+    ClassesRootOverride classesRoot(writable_.get());
     EXPECT_EQ(LoadTB().DllRegisterServer(), HRESULT_FROM_WIN32(ERROR_KEY_DELETED));
 }
 
 TEST_F(RegistrationRights, RegistrationAndRemovalInTheStandInSucceed) {
     {
-        ClassesRootOverride classesRoot(writable_.handle);
+        ClassesRootOverride classesRoot(writable_.get());
         ASSERT_EQ(LoadTB().DllRegisterServer(), S_OK);
     }
     EXPECT_GE(SubkeyCount(), 3u);  // the ProgID, CLSID, TypeLib and Interface
     {
-        ClassesRootOverride classesRoot(writable_.handle);
+        ClassesRootOverride classesRoot(writable_.get());
         EXPECT_EQ(LoadTB().DllUnregisterServer(), S_OK);
         EXPECT_EQ(LoadTB().DllUnregisterServer(), S_OK);  // nothing left to remove
     }
@@ -76,11 +71,11 @@ TEST_F(RegistrationRights, RegistrationAndRemovalInTheStandInSucceed) {
 
 TEST_F(RegistrationRights, RemovalReportsTheRegistrysError) {
     {
-        ClassesRootOverride classesRoot(writable_.handle);
+        ClassesRootOverride classesRoot(writable_.get());
         ASSERT_EQ(LoadTB().DllRegisterServer(), S_OK);
     }
     DeleteStandIn();
-    ClassesRootOverride classesRoot(writable_.handle);
+    ClassesRootOverride classesRoot(writable_.get());
     const HRESULT hr = LoadTB().DllUnregisterServer();
     EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_KEY_DELETED)) << std::hex << hr;
 }

@@ -33,14 +33,13 @@ Bytes TextBytes(TextView text) {
 }
 
 void SetRaw(const wchar_t* name, DWORD type, const Bytes& data) {
-    HKEY key = nullptr;
+    RegistryKey key;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsRegistryKey, 0, nullptr, 0, KEY_SET_VALUE,
-                              nullptr, &key, nullptr),
+                              nullptr, key.put(), nullptr),
               ERROR_SUCCESS);
-    const LSTATUS status = RegSetValueExW(key, name, 0, type, data.empty() ? nullptr : data.data(),
-                                          static_cast<DWORD>(data.size()));
-    RegCloseKey(key);
-    ASSERT_EQ(status, ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key.get(), name, 0, type, data.empty() ? nullptr : data.data(),
+                             static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
 }
 
 struct RawValue {

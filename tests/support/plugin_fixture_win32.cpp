@@ -45,12 +45,10 @@ void StoreSetting(const wchar_t* key, TextView value) {
 }
 
 void DeleteSetting(const wchar_t* key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsRegistryKey, 0, KEY_SET_VALUE, &handle) !=
+    RegistryKey handle;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsRegistryKey, 0, KEY_SET_VALUE, handle.put()) ==
         ERROR_SUCCESS)
-        return;
-    RegDeleteValueW(handle, key);
-    RegCloseKey(handle);
+        RegDeleteValueW(handle.get(), key);
 }
 
 void InitializePlugin(const late_bound::Object& plugin) {
