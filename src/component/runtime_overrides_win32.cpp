@@ -1,16 +1,22 @@
-// TB.dll carries its own C++ runtime, so whatever the runtime's defaults drag in
-// ships inside the plug-in. Two defaults of libstdc++ cost far more than they give
-// a DLL in someone else's process:
+// Why this file exists: TB.dll carries its own C++ runtime, so whatever the
+// runtime's defaults drag in ships inside the plug-in. Two defaults of libstdc++
+// cost far more than they give a DLL in someone else's process:
 //  - the verbose terminate handler writes the demangled type of an escaping
 //    exception to stderr, which a chat host does not have. It brings the demangler
-//    and a printf (about 70 KB).
+//    and a printf.
 //  - std::__throw_length_error and its siblings live in one object that builds
 //    every standard exception class. Those classes keep their messages in
 //    reference-counted strings, which pull in two whole std::string
-//    instantiations (about 75 KB) for a plug-in that only uses UTF-16 text.
-// Defining these symbols here keeps those archive members out of the link. If a
-// newer runtime wants another symbol from the same object, the link fails on a
-// duplicate definition instead of quietly growing.
+//    instantiations for a plug-in that only uses UTF-16 text.
+//
+// What it saves (TB.dll, win32 thread model, measured): 163,328 bytes with both
+// definitions below; 242,688 without the handler, 254,976 without the helpers,
+// 332,288 without either.
+//
+// What breaks it: defining these symbols keeps those archive members out of the
+// link. If a newer runtime wants another symbol from the same object, the link
+// fails on a duplicate definition instead of quietly growing; if it renames these
+// internals, they stop replacing anything and the size test (tb_dll_size) fails.
 //
 // What reaches the host is unchanged: an allocation failure is still
 // std::bad_alloc (E_OUTOFMEMORY at the COM boundary), and a broken container

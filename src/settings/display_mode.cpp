@@ -7,6 +7,9 @@
 #include "settings/settings_store.h"
 #include "settings/shown_text.h"
 
+// Not a call to the platform's VarI2FromStr: Wine's wraps exponents at 32 bits and
+// crashes on some beyond 31 (measured), and this code must build without Windows.
+//
 // The conversion follows what oleaut32's VarI2FromStr does under the US English
 // locale for every form a person could mean as a number: blanks around it, one
 // sign (blanks may follow it), digits with "," thousands separators, a "."

@@ -4,6 +4,7 @@
 
 namespace tabulon {
 
+// The version in the title is project(VERSION) in CMakeLists.txt, as the product writes it.
 inline constexpr TextView kProductTitle = u"Tabulon v1.1";
 
 inline constexpr TextView kMakerWebAddress = u"www.quenlar.example";
