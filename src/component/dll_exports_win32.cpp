@@ -6,8 +6,7 @@
 #include "common/module_lock_win32.h"
 #include "component/class_factory_win32.h"
 #include "component/registration_win32.h"
-#include "plugin/tb_dispatch_win32.h"
-#include "ui/frm_web_win32.h"
+#include "plugin/tb_object_win32.h"
 #include "tb_h.h"
 
 extern "C" {
@@ -25,8 +24,7 @@ HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
 
 HRESULT WINAPI DllCanUnloadNow() {
     if (tabulon::ModuleLockCount() != 0) return S_FALSE;
-    tabulon::ReleaseTBTypeInfo();
-    tabulon::FrmWeb::ReleaseShellOfThread();
+    tabulon::ReleaseSharedState();
     return S_OK;
 }
 

@@ -14,6 +14,7 @@
 #include "plugin/tb_dispatch_win32.h"
 #include "plugin/tb_operations_win32.h"
 #include "tb_h.h"
+#include "ui/frm_web_win32.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -224,6 +225,11 @@ HRESULT CreateTBObject(IUnknown* outer, REFIID riid, void** object) noexcept {
         typeInfo.Attach(AcquireTBTypeInfo());
         return CreateComObject<TBObject>(riid, object, typeInfo.Get());
     });
+}
+
+void ReleaseSharedState() noexcept {
+    ReleaseTBTypeInfo();
+    FrmWeb::ReleaseShellOfThread();
 }
 
 }  // namespace tabulon
