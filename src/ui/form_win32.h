@@ -80,10 +80,11 @@ class Form {
     Form(const FormSpec& spec, TextView name);
     virtual ~Form();
 
-    // Builds the window and its controls, runs OnLoad, shows the window and runs
-    // its message loop until it is gone. A failure of the load, or of any handler
-    // while the window was shown, is thrown from here. Throws a kBusy Failure when
-    // this window is already open on this thread.
+    // Builds the window and its controls, runs OnLoad, shows the window in front of
+    // the one that had the foreground, centred on that one's monitor, and runs its
+    // message loop until it is gone; the foreground then goes back. A failure of the
+    // load, or of any handler while the window was shown, is thrown from here. Throws
+    // a kBusy Failure when this window is already open on this thread.
     void RunModal();
 
     // Handlers, all called inside the window procedure's exception barrier (OnLoad

@@ -70,6 +70,11 @@ int ExpectedDpi() {
     return value ? std::atoi(value) : 0;
 }
 
+int ExpectedWindowsVersion() {
+    const char* value = std::getenv("TABULON_EXPECT_WINDOWS");
+    return value ? std::atoi(value) : 0;
+}
+
 LONG TwipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
 
 RECT TwipsToPixels(int left, int top, int width, int height, int dpi) {

@@ -38,6 +38,9 @@ int ListCount(HWND list);
 int ScreenDpi();
 // The resolution the test run was set up for (TABULON_EXPECT_DPI), 0 when not told.
 int ExpectedDpi();
+// The major Windows version the run was set up to report (TABULON_EXPECT_WINDOWS), 0
+// when not told.
+int ExpectedWindowsVersion();
 
 // Where a layout in twips lands at dpi, rounded to the nearest pixel: each of left,
 // top, width and height on its own, as a form places its controls.
