@@ -1,5 +1,7 @@
 #include "ui/form_win32.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -27,6 +29,37 @@ void WakeModalLoop() { PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0); 
     throw Failure(E_FAIL, Text(what) + u" failed.");
 }
 
+// XP's structure ends with the message font; Vista appended iPaddedBorderWidth, which
+// headers for XP leave out.
+constexpr UINT kXpNonClientMetricsSize =
+    offsetof(NONCLIENTMETRICSW, lfMessageFont) + sizeof(LOGFONTW);
+static_assert(kXpNonClientMetricsSize == 500);
+
+// Under a theme, option buttons draw their text in the theme's colour instead of the
+// one WM_CTLCOLORSTATIC sets. Only comctl32 v6 themes controls, and it has uxtheme.dll
+// loaded by then; looked up at run time, so a system without it still loads the DLL.
+// A blank name matches no theme class; Windows takes an empty one too, Wine does not.
+void KeepClassicLook(HWND control) {
+    HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
+    if (!uxtheme) return;
+    using SetWindowThemeFunction = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+    const auto set_window_theme = reinterpret_cast<SetWindowThemeFunction>(
+        reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")));
+    if (set_window_theme) set_window_theme(control, L" ", L" ");
+}
+
+// The work area of the monitor that shows most of the window, or of the primary one.
+RECT WorkAreaFor(HWND window) {
+    HMONITOR monitor = window ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+                              : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (monitor && GetMonitorInfoW(monitor, &info)) return info.rcWork;
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
 }  // namespace
 
 int TwipsToPixels(int twips, int dots_per_inch) { return MulDiv(twips, dots_per_inch, 1440); }
@@ -36,6 +69,23 @@ int ScreenDotsPerInch() {
     const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
     if (screen) ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : 96;
+}
+
+UINT NonClientMetricsSize(DWORD os_major_version) {
+    return os_major_version >= 6 ? sizeof(NONCLIENTMETRICSW) : kXpNonClientMetricsSize;
+}
+
+bool ReadNonClientMetrics(NONCLIENTMETRICSW& metrics) {
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    const DWORD major = GetVersionExW(&version) ? version.dwMajorVersion : 5;
+    metrics = NONCLIENTMETRICSW{};
+    metrics.cbSize = NonClientMetricsSize(major);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) return true;
+    // A compatibility layer can report a newer version than the system has.
+    if (metrics.cbSize == kXpNonClientMetricsSize) return false;
+    metrics.cbSize = kXpNonClientMetricsSize;
+    return SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0) != FALSE;
 }
 
 Microsoft::WRL::ComPtr<IPicture> LoadLogo() {
@@ -126,6 +176,7 @@ void Form::RunModal() {
     open_ = true;
     failure_ = nullptr;
     saved_focus_ = nullptr;
+    previous_foreground_ = GetForegroundWindow();
     try {
         Create();
         OnLoad();
@@ -168,15 +219,46 @@ void Form::RunModal() {
 }
 
 void Form::Unload() {
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (!hwnd_) return;
+    GiveBackForeground();
+    DestroyWindow(hwnd_);
 }
 
 void Form::Destroy() noexcept {
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (hwnd_) {
+        GiveBackForeground();
+        DestroyWindow(hwnd_);
+    }
     hwnd_ = nullptr;
+    previous_foreground_ = nullptr;
+    DeletePictureCopies();
     for (HFONT font : fonts_) DeleteObject(font);
     fonts_.clear();
+    logo_bitmap_ = nullptr;
     logo_.Reset();
+}
+
+// The window has no owner to return to when it goes; the one that had the foreground
+// when it opened gets it back, unless the user has gone elsewhere meanwhile.
+void Form::GiveBackForeground() noexcept {
+    HWND previous = std::exchange(previous_foreground_, nullptr);
+    if (!previous || previous == hwnd_ || !IsWindow(previous)) return;
+    if (GetForegroundWindow() == hwnd_) SetForegroundWindow(previous);
+}
+
+// comctl32 v6 shows a copy of a bitmap with alpha and leaves the copy to the owner.
+void Form::CollectPictureCopies() {
+    for (const ControlSpec& c : spec_.controls) {
+        if (c.kind != ControlKind::kPicture) continue;
+        const auto held =
+            reinterpret_cast<HGDIOBJ>(SendMessageW(Control(c.id), STM_GETIMAGE, IMAGE_BITMAP, 0));
+        if (held && held != logo_bitmap_) picture_copies_.push_back(held);
+    }
+}
+
+void Form::DeletePictureCopies() noexcept {
+    for (HGDIOBJ copy : picture_copies_) DeleteObject(copy);
+    picture_copies_.clear();
 }
 
 void Form::Create() {
@@ -185,19 +267,22 @@ void Form::Create() {
 
     // A fixed frame: caption and close box, no sizing border, no minimise or maximise.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
-    const DWORD ex_style = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+    DWORD ex_style = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     RECT frame{0, 0, TwipsToPixels(spec_.client_width, dpi),
                TwipsToPixels(spec_.client_height, dpi)};
     AdjustWindowRectEx(&frame, style, FALSE, ex_style);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
 
-    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int x = work.left + ((work.right - work.left) - width) / 2;
-    const int y = work.top + ((work.bottom - work.top) - height) / 2;
+    // No owner window, so nothing keeps it above the window the user was in: it opens
+    // centred on that window's monitor, and above it even when that one is topmost.
+    HWND foreground = previous_foreground_;
+    const RECT work = WorkAreaFor(foreground);
+    const int x = std::max(work.left, work.left + ((work.right - work.left) - width) / 2);
+    const int y = std::max(work.top, work.top + ((work.bottom - work.top) - height) / 2);
+    if (foreground && (GetWindowLongW(foreground, GWL_EXSTYLE) & WS_EX_TOPMOST))
+        ex_style |= WS_EX_TOPMOST;
 
-    // No owner window: the host's windows stay as they are.
     if (!CreateWindowExW(ex_style, kWindowClass, spec_.caption, style, x, y, width, height, nullptr,
                          nullptr, ThisModule(), this)) {
         ThrowLastError(u"Creating the " + name_ + u" window");
@@ -213,9 +298,8 @@ HFONT Form::FontFor(const FontSpec& spec, int dots_per_inch) {
                         FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                         DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, spec.face);
     } else {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof metrics;
-        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        NONCLIENTMETRICSW metrics;
+        if (ReadNonClientMetrics(metrics))
             font = CreateFontIndirectW(&metrics.lfMessageFont);
         else
             return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -265,9 +349,13 @@ void Form::CreateControls(int dots_per_inch) {
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), ThisModule(), nullptr);
         if (!control) ThrowLastError(u"Creating a control of the " + name_ + u" window");
 
+        if (c.kind == ControlKind::kOptionButton) KeepClassicLook(control);
         if (c.kind == ControlKind::kPicture) {
-            if (!logo_) logo_ = LoadLogo();
-            HBITMAP bitmap = PictureBitmap(*logo_.Get());
+            if (!logo_) {
+                logo_ = LoadLogo();
+                logo_bitmap_ = PictureBitmap(*logo_.Get());
+            }
+            HBITMAP bitmap = logo_bitmap_;
             SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
             // Never stretched: the control takes the picture's own size, centred in its
             // box (which is exactly the picture at 96 dpi).
@@ -288,12 +376,11 @@ LRESULT Form::ColourControl(HDC dc, HWND control) {
     for (const ControlSpec& c : spec_.controls) {
         if (c.id != id) continue;
         SetTextColor(dc, c.colour);
-        if (c.kind == ControlKind::kLabel || c.kind == ControlKind::kPicture) {
-            // Transparent: the white window shows through.
-            SetBkMode(dc, TRANSPARENT);
-            return reinterpret_cast<LRESULT>(GetStockObject(HOLLOW_BRUSH));
-        }
         SetBkColor(dc, kWhite);
+        // A label erases with the window's own white: one that repaints by itself (at
+        // the first Alt or Tab, WM_UPDATEUISTATE) would otherwise draw over its old text.
+        if (c.kind == ControlKind::kLabel || c.kind == ControlKind::kPicture)
+            SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
     }
     return 0;
@@ -336,6 +423,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_CLOSE:
             OnCloseCommand();
             return 0;
+        case DM_GETDEFID:
+            // Lets IsDialogMessage put the default border back when the focus leaves a
+            // push button for a control that is none.
+            if (spec_.default_button) return MAKELONG(spec_.default_button, DC_HASDEFID);
+            break;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORLISTBOX:
@@ -353,7 +445,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
                 return 0;
             }
             break;
+        case WM_DESTROY:
+            CollectPictureCopies();
+            break;
         case WM_NCDESTROY:
+            DeletePictureCopies();
             SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
             WakeModalLoop();
             {

@@ -51,6 +51,7 @@ struct FormSpec {
     const wchar_t* caption;
     int client_width, client_height;  // twips
     std::span<const ControlSpec> controls;
+    int default_button;  // the push button Enter presses, as DM_GETDEFID reports it
 };
 
 // Twips to pixels at dots_per_inch (15 twips a pixel at 96), rounded.
@@ -58,6 +59,12 @@ int TwipsToPixels(int twips, int dots_per_inch);
 
 // The vertical resolution of the screen, as fonts and layouts use it.
 int ScreenDotsPerInch();
+
+// The cbSize that SPI_GETNONCLIENTMETRICS accepts on Windows of that major version:
+// XP refuses the member Vista added, whatever the headers' structure holds.
+UINT NonClientMetricsSize(DWORD os_major_version);
+// The running system's non-client metrics (its message font among them).
+bool ReadNonClientMetrics(NONCLIENTMETRICSW& metrics);
 
 // The logo picture from the module's resources. The bitmap it hands out lives as
 // long as the picture.
@@ -73,10 +80,11 @@ class Form {
     Form(const FormSpec& spec, TextView name);
     virtual ~Form();
 
-    // Builds the window and its controls, runs OnLoad, shows the window and runs
-    // its message loop until it is gone. A failure of the load, or of any handler
-    // while the window was shown, is thrown from here. Throws a kBusy Failure when
-    // this window is already open on this thread.
+    // Builds the window and its controls, runs OnLoad, shows the window in front of
+    // the one that had the foreground, centred on that one's monitor, and runs its
+    // message loop until it is gone; the foreground then goes back. A failure of the
+    // load, or of any handler while the window was shown, is thrown from here. Throws
+    // a kBusy Failure when this window is already open on this thread.
     void RunModal();
 
     // Handlers, all called inside the window procedure's exception barrier (OnLoad
@@ -100,6 +108,9 @@ class Form {
     LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT ColourControl(HDC dc, HWND control);
     void Create();
+    void GiveBackForeground() noexcept;
+    void CollectPictureCopies();
+    void DeletePictureCopies() noexcept;
     void CreateControls(int dots_per_inch);
     HFONT FontFor(const FontSpec& spec, int dots_per_inch);
     static void RegisterWindowClass();
@@ -111,7 +122,10 @@ class Form {
     bool open_ = false;
     std::vector<HFONT> fonts_;
     Microsoft::WRL::ComPtr<IPicture> logo_;  // kept while its bitmap is shown
+    HBITMAP logo_bitmap_ = nullptr;          // as handed to the picture controls
+    std::vector<HGDIOBJ> picture_copies_;    // what they showed instead; ours to delete
     HWND saved_focus_ = nullptr;
+    HWND previous_foreground_ = nullptr;  // the window to give the foreground back to
     std::exception_ptr failure_;
 };
 

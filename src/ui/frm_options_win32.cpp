@@ -9,7 +9,8 @@ namespace {
 
 constexpr DWORD kFirst = WS_GROUP;
 
-// Tab order: OK, the three options, Before, its label, After, its label, the title.
+// Tab order: OK, the three options, Before, After. Each box's label comes just before
+// it, as screen readers name a box after the control in front of it.
 const ControlSpec kControls[] = {
     {FrmOptions::kCmdOK, ControlKind::kPushButton, u"&OK", 1725, 4005, 870, 315, kDefaultFont,
      kBlack, kFirst | BS_DEFPUSHBUTTON},
@@ -19,21 +20,21 @@ const ControlSpec kControls[] = {
      2490, 270, kVerdana825, kBlue, 0},
     {FrmOptions::kOptShow0 + 2, ControlKind::kOptionButton, u"Show Both Title and URL", 945, 3075,
      2670, 270, kVerdana825, kBlue, 0},
+    {FrmOptions::kLabel1, ControlKind::kLabel, u"Text Before:", 105, 1860, 1110, 270, kVerdana825,
+     kRed, kFirst},
     {FrmOptions::kTxtBefore, ControlKind::kTextBox, u"I'm Currently Browsing", 1230, 1830, 2985,
      300, kVerdana675, kGreen, kFirst | ES_CENTER},
-    {FrmOptions::kLabel1, ControlKind::kLabel, u"Text Before:", 105, 1860, 1110, 270, kVerdana825,
+    {FrmOptions::kLabel2, ControlKind::kLabel, u"Text After:", 120, 3585, 1110, 270, kVerdana825,
      kRed, kFirst},
     {FrmOptions::kTxtAfter, ControlKind::kTextBox, u"", 1245, 3555, 2985, 300, kVerdana675, kGreen,
      kFirst | ES_CENTER},
-    {FrmOptions::kLabel2, ControlKind::kLabel, u"Text After:", 120, 3585, 1110, 270, kVerdana825,
-     kRed, kFirst},
     {FrmOptions::kLabel3, ControlKind::kLabel, kProductTitle.data(), 60, 1155, 4215, 345,
      kTahoma1425, kRed, kFirst | SS_CENTER},
     {FrmOptions::kImage1, ControlKind::kPicture, nullptr, 1320, 30, 1770, 1095, kDefaultFont,
      kBlack, kFirst},
 };
 
-const FormSpec kForm{L"Tabulon Options", 4320, 4455, kControls};
+const FormSpec kForm{L"Tabulon Options", 4320, 4455, kControls, FrmOptions::kCmdOK};
 
 }  // namespace
 

@@ -8,16 +8,17 @@ namespace tabulon {
 
 namespace {
 
+// The label comes just before the list: screen readers name a box after it.
 const ControlSpec kControls[] = {
-    {FrmWeb::kList1, ControlKind::kListBox, nullptr, 120, 660, 6990, 1140, kVerdana675, kGreen,
-     WS_GROUP},
     {FrmWeb::kLabel1, ControlKind::kLabel, u"Click on the Website and Click Send", 135, 195, 6915,
      255, kVerdana825, kBlue, SS_CENTER | WS_GROUP},
+    {FrmWeb::kList1, ControlKind::kListBox, nullptr, 120, 660, 6990, 1140, kVerdana675, kGreen,
+     WS_GROUP},
     {FrmWeb::kCmdSend, ControlKind::kPushButton, u"&Send", 3615, 1980, 1005, 360, kDefaultFont,
-     kBlack, WS_GROUP | WS_DISABLED},
+     kBlack, WS_GROUP | WS_DISABLED | BS_DEFPUSHBUTTON},
 };
 
-const FormSpec kForm{L"Tabulon", 7230, 2520, kControls};
+const FormSpec kForm{L"Tabulon", 7230, 2520, kControls, FrmWeb::kCmdSend};
 
 std::optional<std::size_t> SelectedIndex(HWND list) {
     const LRESULT index = SendMessageW(list, LB_GETCURSEL, 0, 0);

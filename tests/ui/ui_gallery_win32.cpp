@@ -1,13 +1,15 @@
 // Opens the three windows one after another with sample content and saves a
 // picture of each, frame included, as a 24-bit BMP file:
-//   ui_gallery.exe OUTPUT_FOLDER SUFFIX
-// writes picker-SUFFIX.bmp, options-SUFFIX.bmp and about-SUFFIX.bmp. Meant for a
+//   ui_gallery.exe OUTPUT_FOLDER SUFFIX [styles]
+// writes picker-SUFFIX.bmp, options-SUFFIX.bmp and about-SUFFIX.bmp; with "styles",
+// as a host with visual styles (comctl32 6.0) shows them. Meant for a
 // display that can be read back (Wine's X11 driver on Xvfb); scripts/screenshots.sh
 // runs it.
 #include <windows.h>
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -109,14 +111,17 @@ ts::Window Site(TextView title, TextView address) {
 
 int wmain(int argc, wchar_t** argv) {
     using namespace tabulon;
-    if (argc != 3) {
-        fwprintf(stderr, L"usage: ui_gallery OUTPUT_FOLDER SUFFIX\n");
+    const bool styles = argc == 4 && std::wstring(argv[3]) == L"styles";
+    if (argc != 3 && !styles) {
+        fwprintf(stderr, L"usage: ui_gallery OUTPUT_FOLDER SUFFIX [styles]\n");
         return 2;
     }
     const std::wstring folder = argv[1];
     const std::wstring suffix = argv[2];
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
     {
+        std::optional<testing_ui::CommonControls6> visual_styles;
+        if (styles) visual_styles.emplace();
         ts::Registration shell;
         ts::Scenario scenario;
         scenario.windows = {Site(u"Tabulon - news and updates", u"http://www.quenlar.example/"),

@@ -70,6 +70,11 @@ int ExpectedDpi() {
     return value ? std::atoi(value) : 0;
 }
 
+int ExpectedWindowsVersion() {
+    const char* value = std::getenv("TABULON_EXPECT_WINDOWS");
+    return value ? std::atoi(value) : 0;
+}
+
 LONG TwipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
 
 RECT TwipsToPixels(int left, int top, int width, int height, int dpi) {
@@ -89,6 +94,88 @@ bool WaitFor(const std::function<bool()>& condition, int timeout_ms) {
         Sleep(10);
     }
     return true;
+}
+
+DWORD GdiObjectCount() {
+    if (DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return count;
+    DWORD count = 0;
+    for (ULONG_PTR h = 1; h < 0x10000; ++h)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(h))) ++count;
+    return count;
+}
+
+int Rendering::Count(COLORREF colour) const {
+    int count = 0;
+    for (COLORREF pixel : pixels) count += pixel == colour;
+    return count;
+}
+
+Rendering Render(HWND control, COLORREF fill) {
+    RECT r{};
+    GetClientRect(control, &r);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = r.right;
+    info.bmiHeader.biHeight = -r.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    Rendering rendering;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP canvas = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dc && canvas && bits) {
+        HGDIOBJ old = SelectObject(dc, canvas);
+        HBRUSH brush = CreateSolidBrush(fill);
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
+                     PRF_CLIENT | PRF_ERASEBKGND);
+        GdiFlush();
+        const auto* pixel = static_cast<const DWORD*>(bits);
+        for (LONG i = 0; i < r.right * r.bottom; ++i) {
+            const DWORD bgr = pixel[i];  // blue in the low byte, unlike a COLORREF
+            rendering.pixels.push_back(RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF));
+        }
+        SelectObject(dc, old);
+    }
+    if (canvas) DeleteObject(canvas);
+    if (dc) DeleteDC(dc);
+    return rendering;
+}
+
+CommonControls6::CommonControls6() {
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    manifest_ = std::wstring(folder) + L"tabulon-comctl6-" +
+                std::to_wstring(GetCurrentProcessId()) + L".manifest";
+    static const char kManifest[] =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n"
+        "<dependency><dependentAssembly>\n"
+        "<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" "
+        "version=\"6.0.0.0\" processorArchitecture=\"x86\" "
+        "publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/>\n"
+        "</dependentAssembly></dependency>\n"
+        "</assembly>\n";
+    HANDLE file = CreateFileW(manifest_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, kManifest, sizeof kManifest - 1, &written, nullptr);
+    CloseHandle(file);
+    if (!ok) return;
+    ACTCTXW request{};
+    request.cbSize = sizeof request;
+    request.lpSource = manifest_.c_str();
+    context_ = CreateActCtxW(&request);
+    if (context_ != INVALID_HANDLE_VALUE && !ActivateActCtx(context_, &cookie_)) cookie_ = 0;
+}
+
+CommonControls6::~CommonControls6() {
+    if (cookie_) DeactivateActCtx(0, cookie_);
+    if (context_ != INVALID_HANDLE_VALUE) ReleaseActCtx(context_);
+    if (!manifest_.empty()) DeleteFileW(manifest_.c_str());
 }
 
 WindowDriver::WindowDriver(std::wstring caption, std::function<void(HWND)> script)

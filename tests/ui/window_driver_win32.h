@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/text.h"
 
@@ -37,6 +38,9 @@ int ListCount(HWND list);
 int ScreenDpi();
 // The resolution the test run was set up for (TABULON_EXPECT_DPI), 0 when not told.
 int ExpectedDpi();
+// The major Windows version the run was set up to report (TABULON_EXPECT_WINDOWS), 0
+// when not told.
+int ExpectedWindowsVersion();
 
 // Where a layout in twips lands at dpi, rounded to the nearest pixel: each of left,
 // top, width and height on its own, as a form places its controls.
@@ -47,6 +51,34 @@ LONG FontHeight(int hundredths_of_point, int dpi);
 
 // Waits up to timeout_ms for condition; true when it came.
 bool WaitFor(const std::function<bool()>& condition, int timeout_ms = 5000);
+
+// The GDI objects of this process. Wine answers 0 for GetGuiResources; then they are
+// counted one by one.
+DWORD GdiObjectCount();
+
+// A control's client area as it paints itself (WM_PRINTCLIENT) on a canvas first
+// filled with fill, one COLORREF a pixel.
+struct Rendering {
+    std::vector<COLORREF> pixels;
+    int Count(COLORREF colour) const;
+};
+Rendering Render(HWND control, COLORREF fill);
+
+// While it lives, windows this thread creates take their controls from comctl32 6.0,
+// as in a host whose manifest asks for visual styles.
+class CommonControls6 {
+  public:
+    CommonControls6();
+    ~CommonControls6();
+    CommonControls6(const CommonControls6&) = delete;
+    CommonControls6& operator=(const CommonControls6&) = delete;
+    bool active() const { return cookie_ != 0; }
+
+  private:
+    std::wstring manifest_;
+    HANDLE context_ = INVALID_HANDLE_VALUE;
+    ULONG_PTR cookie_ = 0;
+};
 
 class WindowDriver {
   public:

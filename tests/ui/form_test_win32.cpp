@@ -1,0 +1,384 @@
+// What the three windows share through their form code, as real Windows from XP to 11
+// shows it: the metrics size XP accepts, labels that erase with the window's white,
+// the product's colours under visual styles, each box just after its label, the
+// default button, and opening in front of the window the user was in.
+#include <windows.h>
+#include <uxtheme.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include "testshell/test_shell.h"
+#include "ui/form_win32.h"
+#include "ui/frm_about_win32.h"
+#include "ui/frm_options_win32.h"
+#include "ui/frm_web_win32.h"
+#include "ui_windows_support_win32.h"
+#include "window_driver_win32.h"
+
+namespace tabulon {
+namespace {
+
+namespace ts = testshell;
+using testing_ui::FailureOf;
+using testing_ui::FocusOfThread;
+using testing_ui::Render;
+using testing_ui::StoreSetting;
+using testing_ui::WaitFor;
+using testing_ui::WindowDriver;
+
+constexpr COLORREF kMagenta = RGB(0xFF, 0x00, 0xFF);
+
+struct FormWindow {
+    const char* name;
+    const wchar_t* caption;
+    void (*show)();
+};
+const FormWindow kPicker{"picker", L"Tabulon", [] { FrmWeb::ForThread().ShowModal(); }};
+const FormWindow kOptions{"options", L"Tabulon Options",
+                          [] { FrmOptions::ForThread().ShowModal(); }};
+const FormWindow kAbout{"about", L"About Tabulon", [] { FrmAbout::ForThread().ShowModal(); }};
+const FormWindow kAllWindows[] = {kPicker, kOptions, kAbout};
+
+class FormTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_HRESULT_SUCCEEDED(registration_.status());
+        ts::Scenario scenario;
+        scenario.windows = {{ts::Value::Str(u"C:\\Program Files\\Internet Explorer"),
+                             ts::Value::Str(u"One"), ts::Value::Str(u"http://one.example/")}};
+        ts::SetScenario(scenario);
+        StoreSetting(u"Show", u"2");
+        StoreSetting(u"Before", u"I'm currently browsing:");
+        StoreSetting(u"After", u"");
+    }
+
+    // Opens the window on this thread while script plays the user, then closes it.
+    static void Open(const FormWindow& window, const std::function<void(HWND)>& script) {
+        WindowDriver driver(window.caption, [&](HWND w) {
+            script(w);
+            if (IsWindow(w)) PostMessageW(w, WM_CLOSE, 0, 0);
+        });
+        const std::optional<Failure> failure = FailureOf(window.show);
+        driver.Join();
+        EXPECT_FALSE(failure.has_value()) << window.name << ": " << ToUtf8(failure->description());
+        EXPECT_TRUE(driver.found()) << window.name;
+        EXPECT_FALSE(driver.left_open()) << window.name;
+    }
+
+    const DWORD thread_ = GetCurrentThreadId();
+    ts::Registration registration_;
+};
+
+DWORD RunningMajorVersion() {
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExW(&version) ? version.dwMajorVersion : 0;
+}
+
+TEST(NonClientMetricsTest, SizeIsTheOneTheRunningWindowsAccepts) {
+    EXPECT_EQ(NonClientMetricsSize(5), 500u) << "XP refuses the structure Vista extended";
+    EXPECT_EQ(NonClientMetricsSize(6), sizeof(NONCLIENTMETRICSW));
+    EXPECT_EQ(NonClientMetricsSize(10), sizeof(NONCLIENTMETRICSW));
+
+    // One run reports XP (TABULON_EXPECT_WINDOWS=5), where the short size is passed.
+    const DWORD running = RunningMajorVersion();
+    if (const int expected = testing_ui::ExpectedWindowsVersion()) {
+        EXPECT_EQ(running, static_cast<DWORD>(expected));
+    }
+    NONCLIENTMETRICSW metrics;
+    ASSERT_TRUE(ReadNonClientMetrics(metrics));
+    EXPECT_EQ(metrics.cbSize, NonClientMetricsSize(running));
+    EXPECT_NE(metrics.lfMessageFont.lfFaceName[0], L'\0');
+}
+
+TEST_F(FormTest, ButtonsWithoutAFontOfTheirOwnUseTheMessageFont) {
+    NONCLIENTMETRICSW metrics;
+    ASSERT_TRUE(ReadNonClientMetrics(metrics));
+    testing_ui::ControlView ok;
+    Open(kAbout, [&](HWND w) { ok = testing_ui::ViewControl(GetDlgItem(w, FrmAbout::kCmdOK)); });
+    EXPECT_EQ(ok.font_face, metrics.lfMessageFont.lfFaceName);
+    EXPECT_EQ(ok.font_height, metrics.lfMessageFont.lfHeight);
+}
+
+// The labels and the logo of each window, with the colour of their text.
+struct StaticControl {
+    int id;
+    COLORREF colour;
+    bool text;
+};
+const std::vector<StaticControl> kPickerStatics = {{FrmWeb::kLabel1, kBlue, true}};
+const std::vector<StaticControl> kOptionsStatics = {{FrmOptions::kLabel1, kRed, true},
+                                                    {FrmOptions::kLabel2, kRed, true},
+                                                    {FrmOptions::kLabel3, kRed, true},
+                                                    {FrmOptions::kImage1, kBlack, false}};
+const std::vector<StaticControl> kAboutStatics = {
+    {FrmAbout::kLabel1, kBlue, true},   {FrmAbout::kLabel2, kGreen, true},
+    {FrmAbout::kLabel3, kRed, true},    {FrmAbout::kLabel4, kRed, true},
+    {FrmAbout::kLabel5, kOrange, true}, {FrmAbout::kImage1, kBlack, false}};
+
+struct StaticColours {
+    DWORD brush_type = 0;
+    UINT brush_style = 0;
+    COLORREF brush_colour = 0;
+    int background_mode = 0;
+    COLORREF text_colour = 0;
+    int unerased = -1;     // canvas pixels the control left as they were
+    int text_pixels = -1;  // pixels in its text colour
+};
+
+StaticColours ColoursOf(HWND window, HWND control, COLORREF text_colour) {
+    StaticColours seen;
+    HDC dc = CreateCompatibleDC(nullptr);
+    const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(window, WM_CTLCOLORSTATIC,
+                                                             reinterpret_cast<WPARAM>(dc),
+                                                             reinterpret_cast<LPARAM>(control)));
+    seen.brush_type = GetObjectType(brush);
+    LOGBRUSH logical{};
+    if (GetObjectW(brush, sizeof logical, &logical)) {
+        seen.brush_style = logical.lbStyle;
+        seen.brush_colour = logical.lbColor;
+    }
+    seen.background_mode = GetBkMode(dc);
+    seen.text_colour = GetTextColor(dc);
+    DeleteDC(dc);
+    const testing_ui::Rendering painted = Render(control, kMagenta);
+    seen.unerased = painted.Count(kMagenta);
+    seen.text_pixels = painted.Count(text_colour);
+    return seen;
+}
+
+COLORREF BackgroundOf(HWND window) {
+    LOGBRUSH logical{};
+    GetObjectW(reinterpret_cast<HBRUSH>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND)),
+               sizeof logical, &logical);
+    return logical.lbColor;
+}
+
+// A label paints its whole box on its own, so repainting it (as the first Alt or Tab
+// makes it do) never draws its text over the old one; with the controls of comctl32
+// 6.0 too, as a host with visual styles has them.
+TEST_F(FormTest, LabelsEraseWithTheWindowsOwnWhite) {
+    const std::pair<FormWindow, std::vector<StaticControl>> windows[] = {
+        {kPicker, kPickerStatics}, {kOptions, kOptionsStatics}, {kAbout, kAboutStatics}};
+    for (bool styles : {false, true}) {
+        SCOPED_TRACE(styles ? "visual styles" : "classic controls");
+        std::optional<testing_ui::CommonControls6> visual_styles;
+        if (styles) {
+            visual_styles.emplace();
+            ASSERT_TRUE(visual_styles->active());
+        }
+        for (const auto& [window, statics] : windows) {
+            SCOPED_TRACE(window.name);
+            std::vector<StaticColours> seen;
+            COLORREF background = 0;
+            Open(window, [&](HWND w) {
+                background = BackgroundOf(w);
+                for (const StaticControl& s : statics)
+                    seen.push_back(ColoursOf(w, GetDlgItem(w, s.id), s.colour));
+            });
+            EXPECT_EQ(background, RGB(0xFF, 0xFF, 0xFF));
+            ASSERT_EQ(seen.size(), statics.size());
+            for (std::size_t i = 0; i < statics.size(); ++i) {
+                SCOPED_TRACE("control " + std::to_string(statics[i].id));
+                EXPECT_EQ(seen[i].brush_type, static_cast<DWORD>(OBJ_BRUSH));
+                EXPECT_EQ(seen[i].brush_style, static_cast<UINT>(BS_SOLID));
+                EXPECT_EQ(seen[i].brush_colour, background);
+                EXPECT_EQ(seen[i].background_mode, TRANSPARENT);
+                EXPECT_EQ(seen[i].text_colour, statics[i].colour);
+                EXPECT_EQ(seen[i].unerased, 0);
+                if (statics[i].text) {
+                    EXPECT_GT(seen[i].text_pixels, 0) << "its text in its own colour";
+                }
+            }
+        }
+    }
+}
+
+// A host whose manifest asks for comctl32 6.0 gets themed controls. The option buttons
+// keep the blue the product asks for, and nothing is left behind when a window goes,
+// the logo's copy in a v6 picture control included.
+TEST_F(FormTest, UnderVisualStylesKeepsItsColoursAndLeavesNoGdiObjectBehind) {
+    testing_ui::CommonControls6 visual_styles;
+    ASSERT_TRUE(visual_styles.active());
+
+    bool ok_themed = false;
+    std::vector<bool> option_themed;
+    std::vector<int> option_blue;
+    Open(kOptions, [&](HWND w) {
+        ok_themed = GetWindowTheme(GetDlgItem(w, FrmOptions::kCmdOK)) != nullptr;
+        for (int i = 0; i < 3; ++i) {
+            HWND option = GetDlgItem(w, FrmOptions::kOptShow0 + i);
+            option_themed.push_back(GetWindowTheme(option) != nullptr);
+            option_blue.push_back(Render(option, kMagenta).Count(kBlue));
+        }
+    });
+    EXPECT_TRUE(ok_themed) << "the OK button is themed: the context is in force";
+    EXPECT_EQ(option_themed, (std::vector<bool>{false, false, false}));
+    // Wine's theme leaves the text colour to the caller even when themed; Windows' do not.
+    for (int blue : option_blue) EXPECT_GT(blue, 0) << "an option's text in blue";
+
+    // Wine makes a few objects of its own, once, in the first openings.
+    for (int i = 0; i < 3; ++i)
+        for (const FormWindow& window : kAllWindows) Open(window, [](HWND) {});
+    for (const FormWindow& window : kAllWindows) {
+        SCOPED_TRACE(window.name);
+        const DWORD before = testing_ui::GdiObjectCount();
+        for (int i = 0; i < 50; ++i) Open(window, [](HWND) {});
+        const DWORD after = testing_ui::GdiObjectCount();
+        EXPECT_LE(after, before + 2) << "GDI objects " << before << " before 50 openings";
+    }
+}
+
+// Presses Tab at the control that has the focus and waits for the focus to move on.
+HWND PressTab(DWORD owner, HWND from) {
+    testing_ui::PressKey(from, VK_TAB);
+    HWND to = nullptr;
+    WaitFor([&] { return (to = FocusOfThread(owner)) != from; }, 2000);
+    return to;
+}
+
+// What DM_GETDEFID answers, and whether that button has the default border.
+struct DefaultButton {
+    LRESULT answer = 0;
+    bool has_border = false;
+};
+
+DefaultButton DefaultButtonOf(HWND window) {
+    DefaultButton seen;
+    seen.answer = SendMessageW(window, DM_GETDEFID, 0, 0);
+    HWND button = GetDlgItem(window, LOWORD(seen.answer));
+    seen.has_border = (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    return seen;
+}
+
+// Screen readers name a box after the control just before it; labels take no focus,
+// so Tab goes on as it always did. Each window names its default button, which lets
+// Windows put the default border back after Tab has been on another push button
+// (Wine's IsDialogMessage does not; the answer itself is checked here).
+TEST_F(FormTest, BoxesFollowTheirLabelsAndTabKeepsItsOrder) {
+    struct Seen {
+        std::vector<int> before_box;  // the control before each box
+        std::vector<int> tab;         // where each Tab took the focus
+        DefaultButton default_button;
+    };
+
+    Seen picker;
+    Open(kPicker, [&](HWND w) {
+        picker.default_button = DefaultButtonOf(w);
+        HWND list = GetDlgItem(w, FrmWeb::kList1);
+        picker.before_box.push_back(GetDlgCtrlID(GetWindow(list, GW_HWNDPREV)));
+        testing_ui::SelectItem(list, 0);  // enables Send
+        HWND at = list;
+        for (int i = 0; i < 2; ++i) {
+            at = PressTab(thread_, at);
+            picker.tab.push_back(GetDlgCtrlID(at));
+        }
+    });
+    EXPECT_EQ(picker.default_button.answer, MAKELONG(FrmWeb::kCmdSend, DC_HASDEFID));
+    EXPECT_TRUE(picker.default_button.has_border);
+    EXPECT_EQ(picker.before_box, (std::vector<int>{FrmWeb::kLabel1}));
+    EXPECT_EQ(picker.tab, (std::vector<int>{FrmWeb::kCmdSend, FrmWeb::kList1}));
+
+    Seen options;
+    Open(kOptions, [&](HWND w) {
+        options.default_button = DefaultButtonOf(w);
+        for (int box : {FrmOptions::kTxtBefore, FrmOptions::kTxtAfter})
+            options.before_box.push_back(GetDlgCtrlID(GetWindow(GetDlgItem(w, box), GW_HWNDPREV)));
+        HWND at = GetDlgItem(w, FrmOptions::kCmdOK);
+        for (int i = 0; i < 4; ++i) {
+            at = PressTab(thread_, at);
+            options.tab.push_back(GetDlgCtrlID(at));
+        }
+    });
+    EXPECT_EQ(options.default_button.answer, MAKELONG(FrmOptions::kCmdOK, DC_HASDEFID));
+    EXPECT_TRUE(options.default_button.has_border);
+    EXPECT_EQ(options.before_box, (std::vector<int>{FrmOptions::kLabel1, FrmOptions::kLabel2}));
+    EXPECT_EQ(options.tab, (std::vector<int>{FrmOptions::kOptShow0 + 2, FrmOptions::kTxtBefore,
+                                             FrmOptions::kTxtAfter, FrmOptions::kCmdOK}));
+
+    DefaultButton about;
+    Open(kAbout, [&](HWND w) { about = DefaultButtonOf(w); });
+    EXPECT_EQ(about.answer, MAKELONG(FrmAbout::kCmdOK, DC_HASDEFID));
+    EXPECT_TRUE(about.has_border);
+}
+
+// A stand-in for the conversation window the command was typed in, and another window
+// of the host's, above it but not active: the one the system would activate next.
+class HostWindows {
+  public:
+    explicit HostWindows(bool topmost)
+        : conversation_(Make(topmost, L"conversation")), other_(Make(topmost, L"contacts")) {
+        ShowWindow(conversation_, SW_SHOW);
+        SetForegroundWindow(conversation_);
+        ShowWindow(other_, SW_SHOWNOACTIVATE);
+        SetWindowPos(other_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    ~HostWindows() {
+        DestroyWindow(other_);
+        DestroyWindow(conversation_);
+    }
+    HostWindows(const HostWindows&) = delete;
+    HostWindows& operator=(const HostWindows&) = delete;
+    HWND conversation() const { return conversation_; }
+    HWND other() const { return other_; }
+
+  private:
+    static HWND Make(bool topmost, const wchar_t* title) {
+        return CreateWindowExW(topmost ? WS_EX_TOPMOST : 0, L"STATIC", title, WS_POPUP, 40, 30, 320,
+                               240, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    HWND conversation_;
+    HWND other_;
+};
+
+// Whether above comes before below in the z-order of the top-level windows.
+bool IsAbove(HWND above, HWND below) {
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == above) return true;
+        if (w == below) return false;
+    }
+    return false;
+}
+
+// The windows have no owner. Each opens in front of the window the user was in, above
+// it even when that one stays on top, centred on its monitor, and hands the
+// foreground back when it closes. (Wine's null driver has one monitor: a second one,
+// and what a real taskbar does with a refused SetForegroundWindow, are not seen here.)
+TEST_F(FormTest, OpensInFrontOfTheForegroundWindowAndGivesItBack) {
+    for (bool topmost : {true, false}) {
+        SCOPED_TRACE(topmost ? "topmost conversation" : "plain conversation");
+        for (const FormWindow& window : kAllWindows) {
+            SCOPED_TRACE(window.name);
+            HostWindows host(topmost);
+            ASSERT_EQ(GetForegroundWindow(), host.conversation());
+            ASSERT_TRUE(IsAbove(host.other(), host.conversation()));
+            MONITORINFO monitor{};
+            monitor.cbSize = sizeof monitor;
+            GetMonitorInfoW(MonitorFromWindow(host.conversation(), MONITOR_DEFAULTTONEAREST),
+                            &monitor);
+
+            bool is_topmost = false, in_front = false, foreground = false;
+            RECT frame{};
+            Open(window, [&](HWND w) {
+                is_topmost = (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+                in_front = IsAbove(w, host.other());
+                foreground = WaitFor([&] { return GetForegroundWindow() == w; }, 2000);
+                GetWindowRect(w, &frame);
+            });
+            EXPECT_EQ(is_topmost, topmost);
+            EXPECT_TRUE(in_front);
+            EXPECT_TRUE(foreground);
+            const RECT& work = monitor.rcWork;
+            const LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
+            EXPECT_EQ(frame.left, work.left + (work.right - work.left - width) / 2);
+            EXPECT_EQ(frame.top, work.top + (work.bottom - work.top - height) / 2);
+            EXPECT_EQ(GetForegroundWindow(), host.conversation());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tabulon
