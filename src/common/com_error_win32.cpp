@@ -48,6 +48,12 @@ void ThrowIfFailed(HRESULT hr, TextView what) {
     throw Failure(hr, std::move(description));
 }
 
+void ThrowLastError(TextView what) {
+    const DWORD error = GetLastError();
+    ThrowIfFailed(error ? HRESULT_FROM_WIN32(error) : E_FAIL, what);
+    throw Failure(E_FAIL, Text(what) + u" failed.");
+}
+
 HRESULT ReportFailure(HRESULT code, TextView description, REFIID iid) {
     if (SUCCEEDED(code)) code = E_FAIL;
     Microsoft::WRL::ComPtr<ICreateErrorInfo> create;

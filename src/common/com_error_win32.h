@@ -18,6 +18,9 @@ Text HexStatus(HRESULT hr);
 // done; the system's own message for the code is appended when it has one.
 void ThrowIfFailed(HRESULT hr, TextView what);
 
+// The same for a Win32 call that failed: its GetLastError code (E_FAIL without one).
+[[noreturn]] void ThrowLastError(TextView what);
+
 // Stores the description as the thread's IErrorInfo for the given interface and
 // returns the code, for a COM method to return.
 HRESULT ReportFailure(HRESULT code, TextView description, REFIID iid);

@@ -1,13 +1,10 @@
 #include "ui/form_win32.h"
 
-#include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <utility>
 
 #include "common/com_error_win32.h"
 #include "common/failure.h"
-#include "ui/resource_ids.h"
 
 namespace tabulon {
 
@@ -23,112 +20,7 @@ const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_
 // waiting; a posted no-op lets it look again.
 void WakeModalLoop() { PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0); }
 
-[[noreturn]] void ThrowLastError(TextView what) {
-    const DWORD error = GetLastError();
-    ThrowIfFailed(error ? HRESULT_FROM_WIN32(error) : E_FAIL, what);
-    throw Failure(E_FAIL, Text(what) + u" failed.");
-}
-
-// XP's structure ends with the message font; Vista appended iPaddedBorderWidth, which
-// headers for XP leave out.
-constexpr UINT kXpNonClientMetricsSize =
-    offsetof(NONCLIENTMETRICSW, lfMessageFont) + sizeof(LOGFONTW);
-static_assert(kXpNonClientMetricsSize == 500);
-
-// Under a theme, option buttons draw their text in the theme's colour instead of the
-// one WM_CTLCOLORSTATIC sets. Only comctl32 v6 themes controls, and it has uxtheme.dll
-// loaded by then; looked up at run time, so a system without it still loads the DLL.
-// A blank name matches no theme class; Windows takes an empty one too, Wine does not.
-void KeepClassicLook(HWND control) {
-    HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
-    if (!uxtheme) return;
-    using SetWindowThemeFunction = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-    const auto set_window_theme = reinterpret_cast<SetWindowThemeFunction>(
-        reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")));
-    if (set_window_theme) set_window_theme(control, L" ", L" ");
-}
-
-// The work area of the monitor that shows most of the window, or of the primary one.
-RECT WorkAreaFor(HWND window) {
-    HMONITOR monitor = window ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
-                              : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    if (monitor && GetMonitorInfoW(monitor, &info)) return info.rcWork;
-    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    return work;
-}
-
 }  // namespace
-
-int TwipsToPixels(int twips, int dots_per_inch) { return MulDiv(twips, dots_per_inch, 1440); }
-
-int ScreenDotsPerInch() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-    if (screen) ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
-}
-
-UINT NonClientMetricsSize(DWORD os_major_version) {
-    return os_major_version >= 6 ? sizeof(NONCLIENTMETRICSW) : kXpNonClientMetricsSize;
-}
-
-bool ReadNonClientMetrics(NONCLIENTMETRICSW& metrics) {
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    const DWORD major = GetVersionExW(&version) ? version.dwMajorVersion : 5;
-    metrics = NONCLIENTMETRICSW{};
-    metrics.cbSize = NonClientMetricsSize(major);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) return true;
-    // A compatibility layer can report a newer version than the system has.
-    if (metrics.cbSize == kXpNonClientMetricsSize) return false;
-    metrics.cbSize = kXpNonClientMetricsSize;
-    return SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0) != FALSE;
-}
-
-Microsoft::WRL::ComPtr<IPicture> LoadLogo() {
-    const HINSTANCE module = ThisModule();
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDR_LOGO), MAKEINTRESOURCEW(10));
-    if (!found) ThrowLastError(u"Finding the logo picture in the component's resources");
-    HGLOBAL loaded = LoadResource(module, found);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    const DWORD size = SizeofResource(module, found);
-    if (!bytes || size == 0) ThrowLastError(u"Loading the logo picture's resource");
-
-    // A stream on a global copy: with SHCreateMemStream the process grew by the
-    // logo's size at every opening under Wine.
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-    void* target = copy ? GlobalLock(copy) : nullptr;
-    if (!target) {
-        if (copy) GlobalFree(copy);
-        throw Failure(E_OUTOFMEMORY, u"Out of memory for the logo picture.");
-    }
-    std::memcpy(target, bytes, size);
-    GlobalUnlock(copy);
-    Microsoft::WRL::ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(copy, TRUE, &stream))) {
-        GlobalFree(copy);
-        throw Failure(E_OUTOFMEMORY, u"Out of memory for the logo picture.");
-    }
-
-    Microsoft::WRL::ComPtr<IPicture> picture;
-    ThrowIfFailed(OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                                 reinterpret_cast<void**>(picture.GetAddressOf())),
-                  u"Decoding the logo picture");
-    return picture;
-}
-
-HBITMAP PictureBitmap(IPicture& picture) {
-    SHORT type = PICTYPE_UNINITIALIZED;
-    ThrowIfFailed(picture.get_Type(&type), u"Reading the logo picture's type");
-    if (type != PICTYPE_BITMAP)
-        throw Failure(E_UNEXPECTED, u"The logo picture did not decode to a bitmap.");
-    OLE_HANDLE handle = 0;
-    ThrowIfFailed(picture.get_Handle(&handle), u"Reading the logo picture's bitmap");
-    return reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
-}
 
 Form::Form(const FormSpec& spec, TextView name) : spec_(spec), name_(name) {}
 
@@ -231,11 +123,8 @@ void Form::Destroy() noexcept {
     }
     hwnd_ = nullptr;
     previous_foreground_ = nullptr;
-    DeletePictureCopies();
-    for (HFONT font : fonts_) DeleteObject(font);
-    fonts_.clear();
-    logo_bitmap_ = nullptr;
-    logo_.Reset();
+    fonts_.Clear();
+    logo_.Release();
 }
 
 // The window has no owner to return to when it goes; the one that had the foreground
@@ -248,17 +137,8 @@ void Form::GiveBackForeground() noexcept {
 
 // comctl32 v6 shows a copy of a bitmap with alpha and leaves the copy to the owner.
 void Form::CollectPictureCopies() {
-    for (const ControlSpec& c : spec_.controls) {
-        if (c.kind != ControlKind::kPicture) continue;
-        const auto held =
-            reinterpret_cast<HGDIOBJ>(SendMessageW(Control(c.id), STM_GETIMAGE, IMAGE_BITMAP, 0));
-        if (held && held != logo_bitmap_) picture_copies_.push_back(held);
-    }
-}
-
-void Form::DeletePictureCopies() noexcept {
-    for (HGDIOBJ copy : picture_copies_) DeleteObject(copy);
-    picture_copies_.clear();
+    for (const ControlSpec& c : spec_.controls)
+        if (c.kind == ControlKind::kPicture) logo_.CollectCopyOf(Control(c.id));
 }
 
 void Form::Create() {
@@ -277,86 +157,33 @@ void Form::Create() {
     // No owner window, so nothing keeps it above the window the user was in: it opens
     // centred on that window's monitor, and above it even when that one is topmost.
     HWND foreground = previous_foreground_;
-    const RECT work = WorkAreaFor(foreground);
-    const int x = std::max(work.left, work.left + ((work.right - work.left) - width) / 2);
-    const int y = std::max(work.top, work.top + ((work.bottom - work.top) - height) / 2);
+    const POINT corner = CentredBeside(foreground, width, height);
     if (foreground && (GetWindowLongW(foreground, GWL_EXSTYLE) & WS_EX_TOPMOST))
         ex_style |= WS_EX_TOPMOST;
 
-    if (!CreateWindowExW(ex_style, kWindowClass, spec_.caption, style, x, y, width, height, nullptr,
-                         nullptr, ThisModule(), this)) {
+    if (!CreateWindowExW(ex_style, kWindowClass, spec_.caption, style, corner.x, corner.y, width,
+                         height, nullptr, nullptr, ThisModule(), this)) {
         ThrowLastError(u"Creating the " + name_ + u" window");
     }
     CreateControls(dpi);
 }
 
-HFONT Form::FontFor(const FontSpec& spec, int dots_per_inch) {
-    HFONT font = nullptr;
-    if (spec.face) {
-        font =
-            CreateFontW(-MulDiv(spec.hundredths_of_point, dots_per_inch, 7200), 0, 0, 0, FW_NORMAL,
-                        FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, spec.face);
-    } else {
-        NONCLIENTMETRICSW metrics;
-        if (ReadNonClientMetrics(metrics))
-            font = CreateFontIndirectW(&metrics.lfMessageFont);
-        else
-            return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    }
-    if (!font) ThrowLastError(u"Creating a font for the " + name_ + u" window");
-    fonts_.push_back(font);
-    return font;
-}
-
 void Form::CreateControls(int dots_per_inch) {
     for (const ControlSpec& c : spec_.controls) {
-        const wchar_t* window_class = L"STATIC";
-        DWORD style = WS_CHILD | WS_VISIBLE | c.style;
-        DWORD ex_style = 0;
-        switch (c.kind) {
-            case ControlKind::kLabel:
-                style |= SS_NOPREFIX;
-                break;
-            case ControlKind::kPicture:
-                style |= SS_BITMAP;
-                break;
-            case ControlKind::kListBox:
-                window_class = L"LISTBOX";
-                style |= WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
-                ex_style = WS_EX_CLIENTEDGE;
-                break;
-            case ControlKind::kPushButton:
-                window_class = L"BUTTON";
-                style |= WS_TABSTOP;
-                break;
-            case ControlKind::kTextBox:
-                window_class = L"EDIT";
-                style |= WS_TABSTOP | ES_AUTOHSCROLL;
-                ex_style = WS_EX_CLIENTEDGE;
-                break;
-            case ControlKind::kOptionButton:
-                window_class = L"BUTTON";
-                style |= BS_AUTORADIOBUTTON;
-                break;
-        }
+        const ControlWindowStyle made = StyleOf(c);
         const int x = TwipsToPixels(c.left, dots_per_inch);
         const int y = TwipsToPixels(c.top, dots_per_inch);
         const int width = TwipsToPixels(c.width, dots_per_inch);
         const int height = TwipsToPixels(c.height, dots_per_inch);
-        HWND control = CreateWindowExW(
-            ex_style, window_class, c.text ? Wide(c.text) : L"", style, x, y, width, height, hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), ThisModule(), nullptr);
+        HWND control = CreateWindowExW(made.ex_style, made.window_class,
+                                       c.text ? Wide(c.text) : L"", made.style, x, y, width, height,
+                                       hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                                       ThisModule(), nullptr);
         if (!control) ThrowLastError(u"Creating a control of the " + name_ + u" window");
 
         if (c.kind == ControlKind::kOptionButton) KeepClassicLook(control);
         if (c.kind == ControlKind::kPicture) {
-            if (!logo_) {
-                logo_ = LoadLogo();
-                logo_bitmap_ = PictureBitmap(*logo_.Get());
-            }
-            HBITMAP bitmap = logo_bitmap_;
-            SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+            const HBITMAP bitmap = logo_.ShowIn(control);
             // Never stretched: the control takes the picture's own size, centred in its
             // box (which is exactly the picture at 96 dpi).
             BITMAP size{};
@@ -366,7 +193,7 @@ void Form::CreateControls(int dots_per_inch) {
                          SWP_NOZORDER | SWP_NOACTIVATE);
         } else {
             SendMessageW(control, WM_SETFONT,
-                         reinterpret_cast<WPARAM>(FontFor(c.font, dots_per_inch)), FALSE);
+                         reinterpret_cast<WPARAM>(fonts_.For(c.font, dots_per_inch, name_)), FALSE);
         }
     }
 }
@@ -449,7 +276,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             CollectPictureCopies();
             break;
         case WM_NCDESTROY:
-            DeletePictureCopies();
+            logo_.DeleteCopies();
             SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
             WakeModalLoop();
             {

@@ -37,12 +37,7 @@ const FormSpec& Spec() {
 
 }  // namespace
 
-FrmAbout& FrmAbout::ForThread() {
-    // Never destroyed: a thread-exit destructor could run after the DLL is gone.
-    thread_local FrmAbout* dialog = nullptr;
-    if (!dialog) dialog = new FrmAbout();
-    return *dialog;
-}
+FrmAbout& FrmAbout::ForThread() { return PerThread<FrmAbout>::Get(); }
 
 FrmAbout::FrmAbout() : Form(Spec(), u"about") {}
 

@@ -1,5 +1,6 @@
 #pragma once
 // The about dialog (frmAbout): name, version, description, credits and contacts.
+#include "common/per_thread.h"
 #include "ui/form_win32.h"
 
 namespace tabulon {
@@ -23,6 +24,7 @@ class FrmAbout : private Form {
     static constexpr int kImage1 = 140;
 
   private:
+    friend class PerThread<FrmAbout>;
     FrmAbout();
     void OnCommand(int id, int code, HWND control) override;
 };

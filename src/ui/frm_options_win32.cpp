@@ -38,12 +38,7 @@ const FormSpec kForm{L"Tabulon Options", 4320, 4455, kControls, FrmOptions::kCmd
 
 }  // namespace
 
-FrmOptions& FrmOptions::ForThread() {
-    // Never destroyed: a thread-exit destructor could run after the DLL is gone.
-    thread_local FrmOptions* dialog = nullptr;
-    if (!dialog) dialog = new FrmOptions();
-    return *dialog;
-}
+FrmOptions& FrmOptions::ForThread() { return PerThread<FrmOptions>::Get(); }
 
 FrmOptions::FrmOptions() : Form(kForm, u"options") {}
 

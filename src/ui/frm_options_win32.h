@@ -1,6 +1,7 @@
 #pragma once
 // The options dialog (frmOptions): edits "Show", "Before" and "After"; OK saves all
 // three, closing it any other way saves nothing.
+#include "common/per_thread.h"
 #include "ui/form_win32.h"
 #include "ui/options_state.h"
 
@@ -27,6 +28,7 @@ class FrmOptions : private Form {
     static constexpr int kImage1 = 140;
 
   private:
+    friend class PerThread<FrmOptions>;
     FrmOptions();
     void OnLoad() override;
     void OnCommand(int id, int code, HWND control) override;

@@ -28,16 +28,11 @@ std::optional<std::size_t> SelectedIndex(HWND list) {
 
 }  // namespace
 
-// Never destroyed: a thread-exit destructor could run after the DLL is gone.
-static thread_local FrmWeb* t_picker = nullptr;
-
-FrmWeb& FrmWeb::ForThread() {
-    if (!t_picker) t_picker = new FrmWeb();
-    return *t_picker;
-}
+FrmWeb& FrmWeb::ForThread() { return PerThread<FrmWeb>::Get(); }
 
 void FrmWeb::ReleaseShellOfThread() noexcept {
-    if (t_picker && !t_picker->IsOpen()) t_picker->discovery_.oShell.Reset();
+    FrmWeb* picker = PerThread<FrmWeb>::Find();
+    if (picker && !picker->IsOpen()) picker->discovery_.oShell.Reset();
 }
 
 FrmWeb::FrmWeb()

@@ -2,6 +2,7 @@
 // The website picker (frmWeb): lists the open browser pages and leaves the report
 // text of the one the user picks in sPickedText.
 #include "report/browser_discovery_win32.h"
+#include "common/per_thread.h"
 #include "ui/form_win32.h"
 #include "ui/picker_state.h"
 
@@ -34,6 +35,7 @@ class FrmWeb : private Form {
     static constexpr int kCmdSend = IDOK;  // Enter presses it while it is enabled
 
   private:
+    friend class PerThread<FrmWeb>;
     FrmWeb();
     void OnLoad() override;
     void OnCommand(int id, int code, HWND control) override;

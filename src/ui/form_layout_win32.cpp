@@ -1,0 +1,133 @@
+#include "ui/form_layout_win32.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "common/com_error_win32.h"
+
+namespace tabulon {
+
+namespace {
+
+// XP's structure ends with the message font; Vista appended iPaddedBorderWidth, which
+// headers for XP leave out.
+constexpr UINT kXpNonClientMetricsSize =
+    offsetof(NONCLIENTMETRICSW, lfMessageFont) + sizeof(LOGFONTW);
+static_assert(kXpNonClientMetricsSize == 500);
+
+// The work area of the monitor that shows most of the window, or of the primary one.
+RECT WorkAreaFor(HWND window) {
+    HMONITOR monitor = window ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+                              : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (monitor && GetMonitorInfoW(monitor, &info)) return info.rcWork;
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+}  // namespace
+
+int TwipsToPixels(int twips, int dots_per_inch) { return MulDiv(twips, dots_per_inch, 1440); }
+
+int ScreenDotsPerInch() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+UINT NonClientMetricsSize(DWORD os_major_version) {
+    return os_major_version >= 6 ? sizeof(NONCLIENTMETRICSW) : kXpNonClientMetricsSize;
+}
+
+bool ReadNonClientMetrics(NONCLIENTMETRICSW& metrics) {
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    const DWORD major = GetVersionExW(&version) ? version.dwMajorVersion : 5;
+    metrics = NONCLIENTMETRICSW{};
+    metrics.cbSize = NonClientMetricsSize(major);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) return true;
+    // A compatibility layer can report a newer version than the system has.
+    if (metrics.cbSize == kXpNonClientMetricsSize) return false;
+    metrics.cbSize = kXpNonClientMetricsSize;
+    return SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0) != FALSE;
+}
+
+POINT CentredBeside(HWND beside, int width, int height) {
+    const RECT work = WorkAreaFor(beside);
+    return POINT{std::max(work.left, work.left + ((work.right - work.left) - width) / 2),
+                 std::max(work.top, work.top + ((work.bottom - work.top) - height) / 2)};
+}
+
+ControlWindowStyle StyleOf(const ControlSpec& c) {
+    const wchar_t* window_class = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE | c.style;
+    DWORD ex_style = 0;
+    switch (c.kind) {
+        case ControlKind::kLabel:
+            style |= SS_NOPREFIX;
+            break;
+        case ControlKind::kPicture:
+            style |= SS_BITMAP;
+            break;
+        case ControlKind::kListBox:
+            window_class = L"LISTBOX";
+            style |= WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+            ex_style = WS_EX_CLIENTEDGE;
+            break;
+        case ControlKind::kPushButton:
+            window_class = L"BUTTON";
+            style |= WS_TABSTOP;
+            break;
+        case ControlKind::kTextBox:
+            window_class = L"EDIT";
+            style |= WS_TABSTOP | ES_AUTOHSCROLL;
+            ex_style = WS_EX_CLIENTEDGE;
+            break;
+        case ControlKind::kOptionButton:
+            window_class = L"BUTTON";
+            style |= BS_AUTORADIOBUTTON;
+            break;
+    }
+    return {window_class, style, ex_style};
+}
+
+// Only comctl32 v6 themes controls, and it has uxtheme.dll
+// loaded by then; looked up at run time, so a system without it still loads the DLL.
+// A blank name matches no theme class; Windows takes an empty one too, Wine does not.
+void KeepClassicLook(HWND control) {
+    HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
+    if (!uxtheme) return;
+    using SetWindowThemeFunction = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+    const auto set_window_theme = reinterpret_cast<SetWindowThemeFunction>(
+        reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")));
+    if (set_window_theme) set_window_theme(control, L" ", L" ");
+}
+
+HFONT FormFonts::For(const FontSpec& spec, int dots_per_inch, TextView window) {
+    HFONT font = nullptr;
+    if (spec.face) {
+        font =
+            CreateFontW(-MulDiv(spec.hundredths_of_point, dots_per_inch, 7200), 0, 0, 0, FW_NORMAL,
+                        FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, spec.face);
+    } else {
+        NONCLIENTMETRICSW metrics;
+        if (ReadNonClientMetrics(metrics))
+            font = CreateFontIndirectW(&metrics.lfMessageFont);
+        else
+            return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    }
+    if (!font) ThrowLastError(u"Creating a font for the " + Text(window) + u" window");
+    fonts_.push_back(font);
+    return font;
+}
+
+void FormFonts::Clear() noexcept {
+    for (HFONT font : fonts_) DeleteObject(font);
+    fonts_.clear();
+}
+
+}  // namespace tabulon

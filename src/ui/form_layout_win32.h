@@ -1,0 +1,59 @@
+#pragma once
+// Layout, resolution and fonts of the plug-in's windows: twips become pixels at the
+// screen's real resolution, a window opens centred where the user is, and each
+// control gets its window class, style and font.
+#include <windows.h>
+
+#include <vector>
+
+#include "common/text.h"
+#include "ui/form_spec_win32.h"
+
+namespace tabulon {
+
+// Twips to pixels at dots_per_inch (15 twips a pixel at 96), rounded.
+int TwipsToPixels(int twips, int dots_per_inch);
+
+// The vertical resolution of the screen, as fonts and layouts use it.
+int ScreenDotsPerInch();
+
+// The cbSize that SPI_GETNONCLIENTMETRICS accepts on Windows of that major version:
+// XP refuses the member Vista added, whatever the headers' structure holds.
+UINT NonClientMetricsSize(DWORD os_major_version);
+// The running system's non-client metrics (its message font among them).
+bool ReadNonClientMetrics(NONCLIENTMETRICSW& metrics);
+
+// Where a window of that outer size goes: centred on the work area of the monitor
+// that shows most of `beside` (the primary one without it), its corner inside it.
+POINT CentredBeside(HWND beside, int width, int height);
+
+// The window class and styles that make a control of the kind the spec names.
+struct ControlWindowStyle {
+    const wchar_t* window_class;
+    DWORD style;
+    DWORD ex_style;
+};
+ControlWindowStyle StyleOf(const ControlSpec& control);
+
+// Under a theme, option buttons draw their text in the theme's colour instead of the
+// one WM_CTLCOLORSTATIC sets: this keeps a control unthemed.
+void KeepClassicLook(HWND control);
+
+// The fonts of one window, deleted when it goes.
+class FormFonts {
+  public:
+    FormFonts() = default;
+    FormFonts(const FormFonts&) = delete;
+    FormFonts& operator=(const FormFonts&) = delete;
+    ~FormFonts() { Clear(); }
+
+    // A font of that face and size at dots_per_inch, or the system's message font.
+    // `window` names the window in a failure's description.
+    HFONT For(const FontSpec& spec, int dots_per_inch, TextView window);
+    void Clear() noexcept;
+
+  private:
+    std::vector<HFONT> fonts_;
+};
+
+}  // namespace tabulon

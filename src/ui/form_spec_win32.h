@@ -1,0 +1,48 @@
+#pragma once
+// What a window of the plug-in is made of: its caption, its client size and its
+// controls, in twips, with their fonts and colours.
+#include <windows.h>
+
+#include <span>
+
+namespace tabulon {
+
+enum class ControlKind { kLabel, kListBox, kPushButton, kTextBox, kOptionButton, kPicture };
+
+// A font face and size; a null face is the platform's default (message) font.
+struct FontSpec {
+    const wchar_t* face = nullptr;
+    int hundredths_of_point = 0;
+};
+
+inline constexpr FontSpec kDefaultFont{};
+inline constexpr FontSpec kVerdana825{L"Verdana", 825};
+inline constexpr FontSpec kVerdana675{L"Verdana", 675};
+inline constexpr FontSpec kTahoma1425{L"Tahoma", 1425};
+
+inline constexpr COLORREF kRed = RGB(0xFF, 0x00, 0x00);
+inline constexpr COLORREF kGreen = RGB(0x00, 0xC0, 0x00);
+inline constexpr COLORREF kBlue = RGB(0x00, 0x00, 0xFF);
+inline constexpr COLORREF kOrange = RGB(0xFF, 0x80, 0x00);
+inline constexpr COLORREF kBlack = RGB(0x00, 0x00, 0x00);
+
+// One control. Rectangles are in twips of the client area. Controls are listed in
+// tab order; the first one that can take the focus has it when the window opens.
+struct ControlSpec {
+    int id;
+    ControlKind kind;
+    const char16_t* text;
+    int left, top, width, height;
+    FontSpec font;
+    COLORREF colour;
+    DWORD style;  // kind-specific extras: SS_CENTER, ES_CENTER, WS_GROUP, WS_DISABLED...
+};
+
+struct FormSpec {
+    const wchar_t* caption;
+    int client_width, client_height;  // twips
+    std::span<const ControlSpec> controls;
+    int default_button;  // the push button Enter presses, as DM_GETDEFID reports it
+};
+
+}  // namespace tabulon
