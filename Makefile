@@ -1,7 +1,6 @@
 # Front door. `make test` builds both presets and runs every test; `make demo`
 # registers TB.dll in a throwaway Wine prefix and drives it like a host.
 SHELL := /bin/bash
-SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 JOBS ?= 2
 
 .PHONY: all deps native win32 test test-native test-win32 test-asan test-fuzz \
@@ -10,7 +9,7 @@ JOBS ?= 2
 all: native win32
 
 deps:
-	@$(SUDO) scripts/install-deps.sh
+	@scripts/install-deps.sh
 
 native: deps
 	cmake --preset native >/dev/null

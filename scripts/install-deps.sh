@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and tests need. Safe to run again:
-# it does nothing when everything is already there.
+# it does nothing, and asks for no rights, when everything is already there.
 set -euo pipefail
 
 packages=(
@@ -12,17 +12,40 @@ packages=(
   unzip zip
 )
 
+# Other scripts name their own packages: scripts/install-deps.sh PACKAGE...
+[ $# -eq 0 ] || packages=("$@")
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+# Root is needed only from here on.
+as_root=(env DEBIAN_FRONTEND=noninteractive)
 if [ "$(id -u)" -ne 0 ]; then
-  echo "missing packages: ${missing[*]}; run as root: sudo $0" >&2
+  if ! command -v sudo >/dev/null; then
+    echo "missing packages: ${missing[*]}; run as root: $0" >&2
+    exit 1
+  fi
+  as_root=(sudo "${as_root[@]}")
+fi
+
+install() {
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${as_root[@]}" dpkg --add-architecture i386 || return
+  fi
+  "${as_root[@]}" apt-get update || return
+  "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# apt's hundreds of progress lines go to a log, shown only when something fails.
+root=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$root/build"
+log=$root/build/install-deps.log
+echo "Installing ${missing[*]} (apt's output: build/install-deps.log)"
+if ! install >"$log" 2>&1; then
+  cat "$log" >&2
+  echo "installing ${missing[*]} failed; apt's output above is in $log" >&2
   exit 1
 fi
-export DEBIAN_FRONTEND=noninteractive
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -3,7 +3,7 @@
 # docs/screenshots. Runs them for real: Wine's X11 driver on a private Xvfb
 # display, in a prefix of its own (the test prefixes use the null driver).
 #   scripts/screenshots.sh [BUILD_FOLDER]   (default: build/win32)
-# Needs xvfb and ImageMagick's convert; run as root, it installs them when missing.
+# Needs xvfb, ImageMagick's convert and Wine's fonts; it installs them when missing.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,20 +11,10 @@ build=$(cd "${1:-$root/build/win32}" && pwd)
 out=$root/docs/screenshots
 mkdir -p "$out"
 
-missing=()
-command -v Xvfb >/dev/null || missing+=(xvfb)
-command -v convert >/dev/null || missing+=(imagemagick)
-if [ ${#missing[@]} -gt 0 ]; then
-    install=(apt-get install -y --no-install-recommends "${missing[@]}")
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "screenshots: ${missing[*]} missing; install with: sudo ${install[*]}" >&2
-        exit 1
-    fi
-    echo "screenshots: installing ${missing[*]}" >&2
-    # A fresh machine may not have the package lists yet.
-    export DEBIAN_FRONTEND=noninteractive
-    "${install[@]}" >/dev/null || { apt-get update >/dev/null && "${install[@]}" >/dev/null; }
-fi
+# Wine draws the caption buttons with its Marlett font and the title labels in its
+# Tahoma, both from fonts-wine; without them the close button shows as a letter "r".
+"$root/scripts/install-deps.sh" xvfb imagemagick fonts-wine
+wine_fonts=/usr/share/wine/fonts
 cmake --build "$build" --target ui_gallery -j2 >/dev/null
 gallery=$build/tests/ui/ui_gallery.exe
 
@@ -62,6 +52,9 @@ if [ ! -f "$WINEPREFIX/.tabulon-screenshots" ]; then
     wineserver -w
     touch "$WINEPREFIX/.tabulon-screenshots"
 fi
+# Debian's Wine 8 does not look in fonts-wine's folder, but it loads every font in
+# the prefix's own Fonts folder.
+cp -u "$wine_fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/"
 
 windows_work="Z:$(echo "$work" | tr / '\\')"
 for dpi in 96 120; do

@@ -1,9 +1,11 @@
 // Timings of the registered TB.dll, driven late-bound as a host drives it, against
 // the in-process stand-in shell:
 //  - "/xweball" with 1 to 32,767 browser windows, beside a baseline that makes the
-//    same late-bound reads ("Path", "Locationname", "locationurl" through
-//    GetIDsOfNames and Invoke over _NewEnum) and builds the same text without the
-//    plug-in;
+//    reads any such command must make (the three settings: open the key, query
+//    Show, Before and After, close it; the shell's window collection; "Path",
+//    "Locationname", "locationurl" through GetIDsOfNames and Invoke over _NewEnum)
+//    and builds the same text without the plug-in, so the ratio is the plug-in's
+//    own cost;
 //  - creating the plugin object and Initialize;
 //  - opening and closing each of the three windows (a second thread finds the
 //    window by its caption and clicks its button);
@@ -130,7 +132,9 @@ struct Plugin {
     }
 };
 
-// The baseline: the reads that any "/xweball" needs, made the plain way.
+// The baseline: the reads that any "/xweball" needs, made the plain way. The
+// settings are read on every command, since the user may change them in between;
+// the Windows directory cannot change while the process lives, so it is read once.
 class Baseline {
   public:
     Baseline() {
@@ -143,6 +147,17 @@ class Baseline {
     }
 
     Text Report() {
+        Text show, before, after;
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) ==
+            ERROR_SUCCESS) {
+            show = ReadSetting(key, L"Show");
+            before = ReadSetting(key, L"Before");
+            after = ReadSetting(key, L"After");
+            RegCloseKey(key);
+        }
+        const int mode = show.empty() ? 2 : std::stoi(tabulon::ToUtf8(show));
+
         ComPtr<IDispatch> collection;
         Check(shell_->Windows(&collection), "Windows()");
         DISPPARAMS none{};
@@ -154,7 +169,7 @@ class Baseline {
         ComPtr<IEnumVARIANT> elements;
         Check(enumerator->punkVal->QueryInterface(IID_PPV_ARGS(&elements)), "IEnumVARIANT");
 
-        Text report(kBefore);
+        Text report(before);
         report += u"\r\n";
         int count = 0;
         for (;;) {
@@ -166,17 +181,31 @@ class Baseline {
             if (path.empty() || path.back() != u'\\') path += u'\\';
             if (path == windir_) continue;
             report += u"\r\n";
-            report += Read(window, L"Locationname");
-            report += u" - ";
-            report += Read(window, L"locationurl");
+            if (mode != 1) report += Read(window, L"Locationname");
+            if (mode == 2) report += u" - ";
+            if (mode != 0) report += Read(window, L"locationurl");
             ++count;
         }
         if (count == 0) return u"No Webistes Available";
         report += u"\r\n\r\n";
+        report += after;
         return report;
     }
 
   private:
+    // One query into a buffer big enough for the bench's settings.
+    static Text ReadSetting(HKEY key, const wchar_t* name) {
+        wchar_t buffer[256];
+        DWORD type = REG_NONE, bytes = sizeof buffer;
+        if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) !=
+                ERROR_SUCCESS ||
+            type != REG_SZ)
+            return Text();
+        std::size_t length = bytes / sizeof(wchar_t);
+        while (length > 0 && buffer[length - 1] == L'\0') --length;
+        return Text(reinterpret_cast<const char16_t*>(buffer), length);
+    }
+
     static Text Read(IDispatch& object, const wchar_t* name) {
         LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
         DISPID id = DISPID_UNKNOWN;

@@ -1,12 +1,8 @@
 // tabulon-host: does what the chat client's add-on host does with a plug-in, and
-// nothing more. It creates the plug-in by ProgID, initialises it, reads its name
-// and command table, then hands it one slash command per line (from the command
-// line, or standard input) and prints what the plug-in answers.
-//
-//   tabulon-host [--progid Quenlar.TB] [--autopilot N] ["/command argument" ...]
-//
-// With --autopilot a stand-in user answers the plug-in's windows (picking item N
-// of the picker, pressing OK in the dialogs), for runs with no one at the screen.
+// nothing more. It creates the plug-in, initialises it, reads its name and command
+// table, then hands it one slash command per line (from the command line, or
+// standard input) and prints what the plug-in answers. `tabulon-host --help` lists
+// its options.
 #include <windows.h>
 #include <objbase.h>
 
@@ -19,6 +15,7 @@
 #include "common/bstr_win32.h"
 #include "common/com_error_win32.h"
 #include "autopilot_win32.h"
+#include "dll_class_win32.h"
 #include "late_bound/late_bound_win32.h"
 
 using tabulon::Bstr;
@@ -29,6 +26,24 @@ using tabulon::late_bound::Object;
 using tabulon::late_bound::Outcome;
 
 namespace {
+
+constexpr char kUsage[] =
+    "usage: tabulon-host [OPTION...] [\"/command argument\" ...]\n"
+    "Drives a plug-in as the chat client's add-on host does: creates it, calls\n"
+    "Initialize, prints its name and command table, then hands it each command (one\n"
+    "a line from standard input when none is given) and prints what it answers.\n"
+    "\n"
+    "  --progid NAME   create the registered class NAME (default Quenlar.TB)\n"
+    "  --dll PATH      create the class through PATH's DllGetClassObject, with no\n"
+    "                  registration: the first class the DLL's type library names\n"
+    "                  (PATH as Windows sees it; under Wine Z:\\ is the Unix root)\n"
+    "  --clsid {GUID}  with --dll: this class instead\n"
+    "  --autopilot N   a stand-in user answers the plug-in's windows: picks item N\n"
+    "                  in a list and presses OK, for runs with no one at the screen\n"
+    "  --help          this text\n"
+    "\n"
+    "Exit status: 0 every command answered, 1 the plug-in could not be created or\n"
+    "initialised, 2 a wrong command line, 3 a command failed.\n";
 
 void Print(TextView text) {
     const std::string utf8 = tabulon::ToUtf8(text);
@@ -50,6 +65,85 @@ void PrintFailure(TextView operation, const Outcome& outcome) {
         line += tabulon::HexStatus(outcome.hr);
     }
     PrintLine(line);
+}
+
+Text FromWide(const std::wstring& text) {
+    return Text(reinterpret_cast<const char16_t*>(text.c_str()), text.size());
+}
+
+Text GuidText(const GUID& guid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, ARRAYSIZE(text));
+    return FromWide(text);
+}
+
+struct Options {
+    std::wstring progId = L"Quenlar.TB";
+    std::wstring dll;
+    bool hasClsid = false;
+    CLSID clsid{};
+    int autopilotPick = -1;
+    std::vector<Text> lines;
+};
+
+// False, with the reason on standard error, for a command line that makes no sense.
+bool ParseOptions(int argc, wchar_t** argv, Options* options, bool* help) {
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == L"--help" || arg == L"-h") {
+            *help = true;
+        } else if (arg == L"--progid" && hasValue) {
+            options->progId = argv[++i];
+        } else if (arg == L"--dll" && hasValue) {
+            options->dll = argv[++i];
+        } else if (arg == L"--clsid" && hasValue) {
+            if (FAILED(CLSIDFromString(argv[++i], &options->clsid))) {
+                std::fprintf(
+                    stderr, "tabulon-host: --clsid wants {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}\n");
+                return false;
+            }
+            options->hasClsid = true;
+        } else if (arg == L"--autopilot" && hasValue) {
+            options->autopilotPick = _wtoi(argv[++i]) - 1;
+        } else if (arg.rfind(L"--", 0) == 0) {
+            std::fprintf(stderr, "tabulon-host: %s: unknown option or missing value (see --help)\n",
+                         tabulon::ToUtf8(FromWide(arg)).c_str());
+            return false;
+        } else {
+            options->lines.push_back(FromWide(arg));
+        }
+    }
+    if (options->hasClsid && options->dll.empty()) {
+        std::fprintf(stderr, "tabulon-host: --clsid goes with --dll\n");
+        return false;
+    }
+    return true;
+}
+
+// The plug-in by ProgID through the registry, or straight from its DLL; a null
+// object after the reason has been printed.
+Object CreatePlugin(const Options& options) {
+    if (options.dll.empty()) {
+        HRESULT hr = S_OK;
+        Object plugin = Object::Create(options.progId.c_str(), &hr);
+        if (!plugin)
+            PrintLine(u"Cannot create " + FromWide(options.progId) + u": " +
+                      tabulon::HexStatus(hr));
+        return plugin;
+    }
+    const tabulon::host::DllClass made =
+        tabulon::host::CreateFromDll(options.dll, options.hasClsid ? &options.clsid : nullptr);
+    const Text what =
+        (IsEqualGUID(made.clsid, GUID_NULL) ? Text(u"a class") : GuidText(made.clsid)) + u" from " +
+        FromWide(options.dll);
+    if (!made.object) {
+        PrintLine(u"Cannot create " + what + u": " + FromWide(made.failure) + u" " +
+                  tabulon::HexStatus(made.hr));
+        return {};
+    }
+    PrintLine(u"Created " + what + u" through DllGetClassObject, unregistered");
+    return Object(made.object);
 }
 
 // The text the host would send, one line of output per line of text, so that
@@ -127,37 +221,24 @@ bool SendCommand(const Object& plugin, TextView line) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const wchar_t* progId = L"Quenlar.TB";
-    int autopilotPick = -1;
-    std::vector<Text> lines;
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring arg = argv[i];
-        if (arg == L"--progid" && i + 1 < argc) {
-            progId = argv[++i];
-        } else if (arg == L"--autopilot" && i + 1 < argc) {
-            autopilotPick = _wtoi(argv[++i]) - 1;
-        } else {
-            lines.emplace_back(reinterpret_cast<const char16_t*>(arg.c_str()), arg.size());
-        }
+    Options options;
+    bool help = false;
+    if (!ParseOptions(argc, argv, &options, &help)) return 2;
+    if (help) {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
-    const bool fromStdin = lines.empty();
+    const bool fromStdin = options.lines.empty();
 
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
     int failures = 0;
     {
         std::unique_ptr<tabulon::host::Autopilot> autopilot;
-        if (autopilotPick >= 0)
-            autopilot = std::make_unique<tabulon::host::Autopilot>(autopilotPick);
-        HRESULT hr = S_OK;
-        Object plugin = Object::Create(progId, &hr);
-        if (!plugin) {
-            Print(u"Cannot create ");
-            PrintLine(Text(reinterpret_cast<const char16_t*>(progId)) + u": " +
-                      tabulon::HexStatus(hr));
-            CoUninitialize();
-            return 1;
-        }
-        if (!Handshake(plugin)) {
+        if (options.autopilotPick >= 0)
+            autopilot = std::make_unique<tabulon::host::Autopilot>(options.autopilotPick);
+        Object plugin = CreatePlugin(options);
+        if (!plugin || !Handshake(plugin)) {
+            plugin.Reset();
             CoUninitialize();
             return 1;
         }
@@ -169,7 +250,7 @@ int wmain(int argc, wchar_t** argv) {
                 failures += SendCommand(plugin, tabulon::FromUtf8(utf8)) ? 0 : 1;
             }
         } else {
-            for (const Text& line : lines) failures += SendCommand(plugin, line) ? 0 : 1;
+            for (const Text& line : options.lines) failures += SendCommand(plugin, line) ? 0 : 1;
         }
         Args none;
         plugin.Call(L"Uninitialize", none);
