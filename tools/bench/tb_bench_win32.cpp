@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "common/bstr_win32.h"
+#include "common/registry_key_win32.h"
 #include "common/variant_win32.h"
 #include "late_bound/late_bound_win32.h"
 #include "report/browser_discovery_win32.h"
@@ -148,13 +149,12 @@ class Baseline {
 
     Text Report() {
         Text show, before, after;
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) ==
+        tabulon::RegistryKey key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.put()) ==
             ERROR_SUCCESS) {
-            show = ReadSetting(key, L"Show");
-            before = ReadSetting(key, L"Before");
-            after = ReadSetting(key, L"After");
-            RegCloseKey(key);
+            show = ReadSetting(key.get(), L"Show");
+            before = ReadSetting(key.get(), L"Before");
+            after = ReadSetting(key.get(), L"After");
         }
         const int mode = show.empty() ? 2 : std::stoi(tabulon::ToUtf8(show));
 
@@ -427,15 +427,15 @@ void BenchParts() {
     // One setting read as the registry store makes it (open, size, read, close).
     const double setting = TimePerCall(
         [] {
-            HKEY key = nullptr;
-            if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key)) return;
+            tabulon::RegistryKey key;
+            if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.put()))
+                return;
             wchar_t buffer[64];
             DWORD type = 0, bytes = 0;
-            RegQueryValueExW(key, L"Before", nullptr, &type, nullptr, &bytes);
+            RegQueryValueExW(key.get(), L"Before", nullptr, &type, nullptr, &bytes);
             bytes = sizeof buffer;
-            RegQueryValueExW(key, L"Before", nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+            RegQueryValueExW(key.get(), L"Before", nullptr, &type, reinterpret_cast<BYTE*>(buffer),
                              &bytes);
-            RegCloseKey(key);
         },
         200, 9);
     std::printf("one setting read from the registry: %.3f us\n", setting * 1e6);
