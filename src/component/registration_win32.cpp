@@ -88,10 +88,13 @@ HRESULT RegisterTBServer() noexcept {
             if (rc != ERROR_SUCCESS) return SELFREG_E_CLASS;
         }
 
+        // The help folder as Windows Installer writes a folder, trailing backslash and
+        // all, so that a package can write the same registration.
+        std::wstring dir = path.substr(0, path.find_last_of(L'\\') + 1);
         ComPtr<ITypeLib> library;
         if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library))) return SELFREG_E_TYPELIB;
         // Also registers _TB with the automation marshaller.
-        if (FAILED(RegisterTypeLib(library.Get(), const_cast<wchar_t*>(path.c_str()), nullptr)))
+        if (FAILED(RegisterTypeLib(library.Get(), const_cast<wchar_t*>(path.c_str()), dir.data())))
             return SELFREG_E_TYPELIB;
         return S_OK;
     } catch (...) {
