@@ -145,10 +145,16 @@ grep -q "WIX_DOWNGRADE_DETECTED = $newer_product" "$work/downgrade.log" ||
 cmp -s "$tb" "$folder/TB.dll" || fail "the refused downgrade changed TB.dll"
 pass "refused (exit code $rc), $newer_version stays"
 
-echo "== msiexec /x $newer_product /qn"
+# Removal as Add/Remove Programs does it: the entry's own command, made silent.
+uninstall=$(run reg query "$uninstall_key\\$newer_product" /v UninstallString | tr -d '\r' |
+    sed -n 's/^ *UninstallString *REG_[A-Z_]* *//p')
+[[ ${uninstall,,} == "msiexec.exe /x${newer_product,,}" ]] ||
+    fail "the entry's UninstallString is '$uninstall', not msiexec /x with the product code"
+echo "== $uninstall /qn"
 start=$(date +%s%N)
 rc=0
-run msiexec /x "$newer_product" /qn /l*v "$(windows_path "$work/remove.log")" || rc=$?
+# shellcheck disable=SC2086
+run $uninstall /qn /l*v "$(windows_path "$work/remove.log")" || rc=$?
 took=$(seconds_since "$start")
 [ "$rc" = 0 ] || fail "msiexec /x exited $rc; log: $work/remove.log"
 pass "removed in $took s"
@@ -163,7 +169,10 @@ left=$(grep -n -i -F -e "$clsid" -e "$libid" -e "$iid" -e "$progid" \
     -e "$(packed "$newer_product")" -e "$(packed "$upgrade_code")" \
     "$prefix/system.reg" "$prefix/user.reg" || true)
 [ -z "$left" ] || fail "registry lines that name the plug-in are left:"$'\n'"$left"
-pass "no registry line names the plug-in (the user's settings stay)"
+pass "no registry line names the plug-in"
+grep -q '^\[Software\\\\VB and VBA Program Settings\\\\Vantorel\\\\Tabulon\]' "$prefix/user.reg" ||
+    fail "the removal took the user's settings"
+pass "the user's settings stay"
 
 echo "== regsvr32 of the same TB.dll in C:\\Program Files\\Tabulon"
 mkdir -p "$folder"
