@@ -83,6 +83,11 @@ newer_version=$(property "$newer" ProductVersion)
 [ -n "$product" ] && [ -n "$newer_product" ] && [ "$product" != "$newer_product" ] ||
     fail "the two packages need product codes of their own ($product, $newer_product)"
 [ "$upgrade_code" = "$(property "$newer" UpgradeCode)" ] || fail "the two packages' upgrade codes differ"
+# The registry rows do the registering: no DLL code runs during installation.
+for table in SelfReg CustomAction; do
+    rows=$(msiinfo export "$package" "$table" 2>/dev/null | tail -n +4)
+    [ -z "$rows" ] || fail "the package has $table rows:"$'\n'"$rows"
+done
 
 echo "== a fresh prefix in $prefix"
 rm -rf "$prefix" "$prefix.lock" "$work"
