@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds TB.dll twice from the current commit, each time from its own copy of the
-# sources into its own fresh build folder (so the paths differ), and fails unless
-# both files are byte for byte the same. Only the TB target is built. The commit,
-# not the working tree, is built: edits made while it runs cannot tell the two
-# builds apart.
+# Builds TB.dll and its Windows Installer package twice from the current commit,
+# each time from its own copy of the sources into its own fresh build folder (so
+# the paths and the times differ), and fails unless both builds give the same
+# bytes. Only the TB target is built. The commit, not the working tree, is built:
+# edits made while it runs cannot tell the two builds apart.
 #   check-reproducible.sh [KEEP]   (KEEP=1 leaves the two copies behind)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +13,6 @@ commit=$(git rev-parse HEAD)
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct "$commit")}
 export SOURCE_DATE_EPOCH
 
-dlls=()
 for n in 1 2; do
     tree=build/reproducible-$n
     rm -rf "$tree"
@@ -21,17 +20,21 @@ for n in 1 2; do
     git archive "$commit" | tar -x -C "$tree/source"
     cmake -S "$tree/source" --preset win32 -B "$tree/build" >/dev/null
     cmake --build "$tree/build" --target TB -j "${JOBS:-2}" >/dev/null
-    dlls+=("$tree/build/src/component/TB.dll")
+    version=$(sed -n 's/^project(Tabulon VERSION \([0-9.]*\).*/\1/p' "$tree/source/CMakeLists.txt")
+    "$tree/source/installer/build-msi.sh" "$tree/build/src/component/TB.dll" "$version" "$tree/tabulon.msi"
 done
 
-sha256sum "${dlls[@]}"
-if cmp -s "${dlls[0]}" "${dlls[1]}"; then
-    echo "TB.dll is reproducible ($(stat -c %s "${dlls[0]}") bytes, commit ${commit:0:12})"
-    status=0
-else
-    echo "TB.dll differs between two builds of commit ${commit:0:12}:" >&2
-    cmp -l "${dlls[0]}" "${dlls[1]}" | head -20 >&2 || true
-    status=1
-fi
+status=0
+for file in build/src/component/TB.dll tabulon.msi; do
+    first=build/reproducible-1/$file second=build/reproducible-2/$file
+    sha256sum "$first" "$second"
+    if cmp -s "$first" "$second"; then
+        echo "$(basename "$file") is reproducible ($(stat -c %s "$first") bytes, commit ${commit:0:12})"
+    else
+        echo "$(basename "$file") differs between two builds of commit ${commit:0:12}:" >&2
+        cmp -l "$first" "$second" | head -20 >&2 || true
+        status=1
+    fi
+done
 [ "$keep" = 1 ] || rm -rf build/reproducible-1 build/reproducible-2
 exit $status

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds dist/tabulon-<version>.zip from the current commit: TB.dll, the install
-# guide, the licence and SHA256SUMS. The same commit gives the same bytes: TB.dll
-# builds reproducibly, and every file in the zip has the commit's time, fixed modes
-# and sorted names. Uncommitted edits are left out.
+# guide, the licence and SHA256SUMS; and beside it dist/tabulon-<version>.msi, the
+# Windows Installer package of the same TB.dll. The same commit gives the same
+# bytes: TB.dll builds reproducibly, every file in the zip has the commit's time,
+# fixed modes and sorted names, and the package is built on a clock stopped at
+# that time. Uncommitted edits are left out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +19,8 @@ mkdir -p "$source"
 git archive "$commit" | tar -x -C "$source"
 version=$(sed -n 's/^project(Tabulon VERSION \([0-9]*\.[0-9]*\).*/\1/p' "$source/CMakeLists.txt")
 [ -n "$version" ] || { echo "no version in CMakeLists.txt" >&2; exit 1; }
+# Windows Installer compares three numbers.
+product_version=$(sed -n 's/^project(Tabulon VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' "$source/CMakeLists.txt")
 
 cmake -S "$source" --preset win32 -B "$build/build" >/dev/null
 cmake --build "$build/build" --target TB -j "${JOBS:-2}" >/dev/null
@@ -40,6 +44,11 @@ rm -f "$zip_file"
 (cd "$build/stage" && find "$name" -type f | LC_ALL=C sort | zip -X -D -q "$zip_file" -@)
 touch -d "@$SOURCE_DATE_EPOCH" "$zip_file"
 
+msi_file=$PWD/dist/$name.msi
+"$source/installer/build-msi.sh" "$stage/TB.dll" "$product_version" "$msi_file"
+touch -d "@$SOURCE_DATE_EPOCH" "$msi_file"
+
 echo "$zip_file"
 unzip -l "$zip_file" | tail -n +2
-sha256sum "$zip_file"
+echo "$msi_file ($(stat -c %s "$msi_file") bytes)"
+sha256sum "$zip_file" "$msi_file"

@@ -10,6 +10,7 @@ packages=(
   binutils-mingw-w64-i686
   clang libclang-rt-14-dev clang-format
   unzip zip
+  wixl msitools faketime
 )
 
 # Other scripts name their own packages: scripts/install-deps.sh PACKAGE...

@@ -91,12 +91,15 @@ HRESULT RegisterTBServer() noexcept {
             if (rc != ERROR_SUCCESS) return FromRegistry(rc);
         }
 
+        // The help folder as Windows Installer writes a folder, trailing backslash and
+        // all, so that a package can write the same registration.
+        std::wstring dir = path.substr(0, path.find_last_of(L'\\') + 1);
         ComPtr<ITypeLib> library;
         HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
         if (FAILED(hr)) return hr;
         // Also registers _TB with the automation marshaller. Its failures are its own
         // codes (TYPE_E_REGISTRYACCESS when the registry refuses a write).
-        return RegisterTypeLib(library.Get(), const_cast<wchar_t*>(path.c_str()), nullptr);
+        return RegisterTypeLib(library.Get(), const_cast<wchar_t*>(path.c_str()), dir.data());
     } catch (...) {
         return E_OUTOFMEMORY;
     }

@@ -166,6 +166,11 @@ void ExpectRegistered() {
     BSTR path = nullptr;
     EXPECT_EQ(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, &path), S_OK);
     SysFreeString(path);
+    // The help folder ends in a backslash, as the installer package writes it.
+    const std::wstring dll = tabulon::testing::TBPath();
+    const std::wstring folder = dll.substr(0, dll.find_last_of(L'\\') + 1);
+    const std::wstring helpDir = L"TypeLib\\" + GuidText(LIBID_Quenlar) + L"\\1.0\\HELPDIR";
+    EXPECT_EQ(lstrcmpiW(ClassesValue(helpDir, nullptr).c_str(), folder.c_str()), 0);
 }
 
 // Unregistering removes what registering wrote, so the class can no longer be
