@@ -38,11 +38,11 @@ struct CommandRun {
     bool windowShown = false;
 };
 
-class WindowCommands : public ::testing::Test {
+class WindowCommands : public PluginTest {
   protected:
     void SetUp() override {
-        ASSERT_EQ(registration_.status(), S_OK);
-        ClearSettings();
+        PluginTest::SetUp();
+        if (HasFatalFailure()) return;
         shell::Scenario scenario;
         scenario.windows = {
             {shell::Value::Str(kBrowser), shell::Value::Str(u"One"),
@@ -53,13 +53,7 @@ class WindowCommands : public ::testing::Test {
              shell::Value::Str(u"http://two/")},
         };
         shell::SetScenario(scenario);
-        plugin_ = CreatePlugin();
-        ASSERT_TRUE(plugin_);
         InitializePlugin(plugin_);
-    }
-    void TearDown() override {
-        plugin_.Reset();
-        ClearSettings();
     }
 
     // Sends the command while script answers the window with the caption.
@@ -97,9 +91,6 @@ class WindowCommands : public ::testing::Test {
         run.windowShown = seen;
         return run;
     }
-
-    shell::Registration registration_;
-    late_bound::Object plugin_;
 };
 
 TEST_F(WindowCommands, PickerFramesThePickedPageWithTheSeededTexts) {

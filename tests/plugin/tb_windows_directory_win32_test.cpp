@@ -75,14 +75,11 @@ class ImportPatch {
     ULONG_PTR original_ = 0;
 };
 
-class WindowsDirectory : public ::testing::Test {
+class WindowsDirectory : public PluginTest {
   protected:
     void SetUp() override {
-        ASSERT_EQ(registration_.status(), S_OK);
-        ClearSettings();
-        shell::SetScenario({});
-        plugin_ = CreatePlugin();
-        ASSERT_TRUE(plugin_);
+        PluginTest::SetUp();
+        if (HasFatalFailure()) return;
         InitializePlugin(plugin_);
         StoreSetting(L"Show", u"0");
         HMODULE tb = GetModuleHandleW(L"TB.dll");
@@ -92,8 +89,7 @@ class WindowsDirectory : public ::testing::Test {
     }
     void TearDown() override {
         patch_.reset();
-        plugin_.Reset();
-        ClearSettings();
+        PluginTest::TearDown();
     }
 
     Text WinDir() {
@@ -121,8 +117,6 @@ class WindowsDirectory : public ::testing::Test {
         return text;
     }
 
-    shell::Registration registration_;
-    late_bound::Object plugin_;
     std::unique_ptr<ImportPatch> patch_;
 };
 

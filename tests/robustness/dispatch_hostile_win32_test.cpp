@@ -88,22 +88,14 @@ VARIANT Array() {
     return v;
 }
 
-class HostileDispatch : public ::testing::Test {
+class HostileDispatch : public PluginTest {
   protected:
     void SetUp() override {
-        ASSERT_EQ(registration_.status(), S_OK);
-        shell::SetScenario({});
-        ClearSettings();
+        PluginTest::SetUp();
+        if (HasFatalFailure()) return;
         StoreSetting(L"Show", u"2");
-        plugin_ = CreatePlugin();
-        ASSERT_TRUE(plugin_);
         methods_ = ReadMethods(plugin_.get());
         ASSERT_EQ(methods_.size(), 9u);
-    }
-    void TearDown() override {
-        plugin_.Reset();
-        ClearSettings();
-        EXPECT_EQ(shell::ReadCounters().LiveObjects(), 0);
     }
 
     IDispatch* dispatch() const { return plugin_.get(); }
@@ -125,8 +117,6 @@ class HostileDispatch : public ::testing::Test {
         EXPECT_EQ(r.value.vt, VT_EMPTY) << "result after a failure";
     }
 
-    shell::Registration registration_;
-    late_bound::Object plugin_;
     std::vector<Method> methods_;
 };
 

@@ -117,17 +117,15 @@ LRESULT CALLBACK HelperProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
     }
 }
 
-class Reentrancy : public ::testing::Test {
+class Reentrancy : public PluginTest {
   protected:
     void SetUp() override {
-        ASSERT_EQ(registration_.status(), S_OK);
+        PluginTest::SetUp();
+        if (HasFatalFailure()) return;
         shell::Scenario scenario;
         scenario.windows = {{shell::Value::Str(u"C:\\Program Files\\Internet Explorer"),
                              shell::Value::Str(u"T"), shell::Value::Str(u"U")}};
         shell::SetScenario(scenario);
-        ClearSettings();
-        plugin_ = CreatePlugin();
-        ASSERT_TRUE(plugin_);
         InitializePlugin(plugin_);
         StoreSetting(L"Show", u"0");
         StoreSetting(L"Before", u"B");
@@ -147,22 +145,12 @@ class Reentrancy : public ::testing::Test {
     }
     void TearDown() override {
         if (helper_) DestroyWindow(helper_);
-        plugin_.Reset();
-        ClearSettings();
         EXPECT_FALSE(g_context.watchdog_fired) << "a window had to be closed by the watchdog";
         EXPECT_EQ(FindForm(nullptr), nullptr) << "no window of the plug-in is left";
-        // The picker keeps its own shell object for later openings, until the DLL is
-        // asked whether it may unload.
-        auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"TB.dll"), "DllCanUnloadNow")));
-        ASSERT_NE(canUnload, nullptr);
-        EXPECT_EQ(canUnload(), S_OK);
-        EXPECT_EQ(shell::ReadCounters().LiveObjects(), 0);
+        PluginTest::TearDown();
     }
 
     HWND helper_ = nullptr;
-    shell::Registration registration_;
-    late_bound::Object plugin_;
 };
 
 TEST_F(Reentrancy, CommandsFromInsideEachWindow) {

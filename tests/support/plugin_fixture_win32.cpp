@@ -83,8 +83,16 @@ void PluginTest::SetUp() {
 }
 
 void PluginTest::TearDown() {
-    plugin_.Reset();
+    if (plugin_) {
+        EXPECT_EQ(plugin_.Reset(), 0u) << "the test held the last reference";
+    }
     ClearSettings();
+    // The picker keeps its own shell object for later openings, until the DLL is
+    // asked whether it may unload.
+    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"TB.dll"), "DllCanUnloadNow")));
+    ASSERT_NE(canUnload, nullptr);
+    EXPECT_EQ(canUnload(), S_OK);
     EXPECT_EQ(testshell::ReadCounters().LiveObjects(), 0) << "every shell object was released";
 }
 

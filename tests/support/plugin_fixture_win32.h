@@ -42,8 +42,8 @@ CommandResult SendCommand(const late_bound::Object& plugin, TextView command, Te
                           TextView argument = u"");
 
 // A new plugin object against the in-process stand-in shell (no windows open) and
-// no stored settings. Afterwards the settings are gone again and every shell
-// object the plug-in took has been released.
+// no stored settings. Afterwards the plugin object is gone, the settings are gone
+// again, the DLL may unload and every shell object the plug-in took is released.
 class PluginTest : public ::testing::Test {
   protected:
     void SetUp() override;

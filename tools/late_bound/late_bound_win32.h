@@ -63,7 +63,8 @@ class Object {
 
     IDispatch* get() const { return dispatch_.Get(); }
     explicit operator bool() const { return dispatch_ != nullptr; }
-    void Reset() { dispatch_.Reset(); }
+    // What the released reference's Release() answered: 0 when it was the last.
+    ULONG Reset() { return dispatch_.Reset(); }
 
     HRESULT IdOf(const wchar_t* name, DISPID* id) const;
     Outcome Call(const wchar_t* name, const Args& args,
