@@ -57,6 +57,7 @@
 namespace tabulon::testing {
 namespace {
 
+using late_bound::Args;
 namespace shell = testshell;
 
 constexpr UINT kUntouched = 0xDEAD;
@@ -101,13 +102,12 @@ class HostileDispatch : public PluginTest {
     IDispatch* dispatch() const { return plugin_.get(); }
 
     // The method's own arguments, each sensible, with argument p replaced when given.
-    void GoodArgs(const Method& m, ArgList& args, int p = -1,
-                  const VARIANT* replacement = nullptr) {
+    void GoodArgs(const Method& m, Args& args, int p = -1, const VARIANT* replacement = nullptr) {
         for (size_t i = 0; i < m.params.size(); ++i) {
             if (static_cast<int>(i) == p && replacement)
-                args.Add(*replacement);
+                args.Raw(*replacement);
             else
-                args.Good(m.params[i]);
+                Good(args, m.params[i]);
         }
     }
 
@@ -147,7 +147,7 @@ TEST_F(HostileDispatch, TypeInformationIsTheNineMethods) {
 TEST_F(HostileDispatch, SensibleArgumentsWork) {
     for (const Method& m : methods_) {
         SCOPED_TRACE(Name(m));
-        ArgList args;
+        Args args;
         GoodArgs(m, args);
         InvokeResult r;
         RawInvoke(dispatch(), m.id, args, {}, r);
@@ -161,18 +161,18 @@ TEST_F(HostileDispatch, WrongArgumentCount) {
         SCOPED_TRACE(Name(m));
         if (!m.params.empty()) {
             // One fewer (the first left out), and none at all.
-            ArgList fewer;
-            for (size_t i = 1; i < m.params.size(); ++i) fewer.Good(m.params[i]);
+            Args fewer;
+            for (size_t i = 1; i < m.params.size(); ++i) Good(fewer, m.params[i]);
             InvokeResult r;
             RawInvoke(dispatch(), m.id, fewer, {}, r);
             ExpectFailedCleanly(r, DISP_E_BADPARAMCOUNT);
-            ArgList none;
+            Args none;
             RawInvoke(dispatch(), m.id, none, {}, r);
             ExpectFailedCleanly(r, DISP_E_BADPARAMCOUNT);
         }
-        ArgList more;
+        Args more;
         GoodArgs(m, more);
-        more.Add(Long(5));
+        more.Raw(Long(5));
         InvokeResult r;
         RawInvoke(dispatch(), m.id, more, {}, r);
         ExpectFailedCleanly(r, DISP_E_BADPARAMCOUNT);
@@ -214,7 +214,7 @@ TEST_F(HostileDispatch, UnconvertibleArgumentsNameTheirIndex) {
             }
             for (Wrong& w : wrongs) {
                 SCOPED_TRACE(w.value.vt);
-                ArgList args;
+                Args args;
                 GoodArgs(m, args, static_cast<int>(p), &w.value);
                 InvokeResult r;
                 RawInvoke(dispatch(), m.id, args, {}, r);
@@ -222,7 +222,7 @@ TEST_F(HostileDispatch, UnconvertibleArgumentsNameTheirIndex) {
                 EXPECT_EQ(r.argError, m.params.size() - 1 - p);
                 // Nothing ran: the other in/out arguments are as passed.
                 for (size_t i = 0; i < m.params.size(); ++i) {
-                    const VARIANTARG& a = args.natural()[i];
+                    const VARIANTARG& a = args[i];
                     if (i != p && a.vt == (VT_BYREF | VT_BSTR)) {
                         EXPECT_EQ(Bstr::View(*a.pbstrVal), u"in");
                     }
@@ -265,7 +265,7 @@ TEST_F(HostileDispatch, EmptyNullAndNullPointers) {
             };
             for (const auto& c : cases) {
                 SCOPED_TRACE(c.what);
-                ArgList args;
+                Args args;
                 GoodArgs(m, args, static_cast<int>(p), &c.value);
                 InvokeResult r;
                 RawInvoke(dispatch(), m.id, args, {}, r);
@@ -281,7 +281,7 @@ TEST_F(HostileDispatch, EmptyNullAndNullPointers) {
             if (formal.byref) {
                 VARIANT dangling = Of(VT_BYREF | formal.vt);
                 dangling.byref = nullptr;
-                ArgList args;
+                Args args;
                 GoodArgs(m, args, static_cast<int>(p), &dangling);
                 InvokeResult r;
                 RawInvoke(dispatch(), m.id, args, {}, r);
@@ -300,21 +300,22 @@ TEST_F(HostileDispatch, InOutStringsByValueLeaveTheCallersStringAlone) {
         for (const Formal& f : m.params) any |= f.byref && f.vt == VT_BSTR;
         if (!any) continue;
         SCOPED_TRACE(Name(m));
-        ArgList args;
+        Args args;
         std::vector<BSTR> passed;
         for (const Formal& f : m.params) {
             if (f.byref && f.vt == VT_BSTR) {
-                args.Str(u"caller's own text");
-                passed.push_back(args.natural().back().bstrVal);
+                args.String(u"caller's own text");
+                passed.push_back(args[args.size() - 1].bstrVal);
             } else {
-                args.Good(f);
+                Good(args, f);
             }
         }
         InvokeResult r;
         RawInvoke(dispatch(), m.id, args, {}, r);
         EXPECT_EQ(r.hr, S_OK) << ToUtf8(r.description);
         size_t k = 0;
-        for (const VARIANTARG& a : args.natural()) {
+        for (size_t i = 0; i < args.size(); ++i) {
+            const VARIANTARG& a = args[i];
             if (a.vt != VT_BSTR || k >= passed.size() || a.bstrVal != passed[k]) continue;
             EXPECT_EQ(Bstr::View(a.bstrVal), u"caller's own text");
             ++k;
@@ -334,14 +335,15 @@ TEST_F(HostileDispatch, InOutStringsByValueLeaveTheCallersStringAlone) {
 TEST_F(HostileDispatch, ScriptVariablesByReference) {
     for (const Method& m : methods_) {
         SCOPED_TRACE(Name(m));
-        ArgList args;
+        Args args;
         std::vector<VARIANT*> inner;
         for (const Formal& f : m.params) {
             VARIANT v = Of(VT_EMPTY);
             if (f.vt == VT_I4) v = Long(1);
             if (f.vt == VT_BSTR) v = Text_(u"in");
             if (f.vt == VT_DISPATCH) v.vt = VT_DISPATCH;
-            inner.push_back(args.VariantRef(v));
+            inner.push_back(args.Held(v));
+            args.VariantRef(inner.back());
         }
         InvokeResult r;
         RawInvoke(dispatch(), m.id, args, {}, r);
@@ -354,10 +356,11 @@ TEST_F(HostileDispatch, ScriptVariablesByReference) {
 
     // What the script's variables hold afterwards.
     const Method& info = methods_[3];  // GetPublishInfo
-    ArgList args;
-    VARIANT* name = args.VariantRef(Of(VT_EMPTY));
-    VARIANT* commands = args.VariantRef(Text_(u"12"));
-    VARIANT* tags = args.VariantRef(Of(VT_NULL));
+    Args args;
+    VARIANT* name = args.Held(Of(VT_EMPTY));
+    VARIANT* commands = args.Held(Text_(u"12"));
+    VARIANT* tags = args.Held(Of(VT_NULL));
+    args.VariantRef(name).VariantRef(commands).VariantRef(tags);
     InvokeResult r;
     RawInvoke(dispatch(), info.id, args, {}, r);
     EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH) << "Null can't be a Long";
@@ -377,22 +380,21 @@ TEST_F(HostileDispatch, ScriptVariablesByReference) {
             SCOPED_TRACE(Name(m) + " " + std::to_string(p));
             VARIANT hollow = Of(VT_BYREF | VT_VARIANT);
             hollow.pvarVal = nullptr;
-            ArgList bad;
+            Args bad;
             GoodArgs(m, bad, static_cast<int>(p), &hollow);
             RawInvoke(dispatch(), m.id, bad, {}, r);
             ExpectFailedCleanly(r, DISP_E_TYPEMISMATCH);
             EXPECT_EQ(r.argError, m.params.size() - 1 - p);
 
             if (m.params[p].vt != VT_BSTR) continue;
-            ArgList nested;
-            BSTR* target = nested.StrRef(u"in");
+            Args nested;
             VARIANT refToString = Of(VT_BYREF | VT_BSTR);
-            refToString.pbstrVal = target;
+            refToString.pbstrVal = nested.Held(u"in");
             for (size_t i = 0; i < m.params.size(); ++i)
                 if (i == p)
-                    nested.VariantRef(refToString);
+                    nested.VariantRef(nested.Held(refToString));
                 else
-                    nested.Good(m.params[i]);
+                    Good(nested, m.params[i]);
             RawInvoke(dispatch(), m.id, nested, {}, r);
             EXPECT_EQ(r.hr, S_OK) << ToUtf8(r.description);
         }
@@ -404,14 +406,12 @@ TEST_F(HostileDispatch, NamedArguments) {
     // argument named, in scrambled order.
     const Method& parse = methods_[6];
     ASSERT_EQ(parse.name, L"ParseCommand");
-    ArgList args;  // natural order here is the order of the named list below
-    BSTR* result = args.StrRef(u"kept");
-    VARIANT resultRef = Of(VT_BYREF | VT_BSTR);
-    resultRef.pbstrVal = result;
-    args.Add(resultRef);        // 3: sResult
-    args.Str(u"");              // 1: sCommandArg
-    args.Str(u"/XWEBALL");      // 0: sCommand
-    args.Add(Of(VT_DISPATCH));  // 2: oConversationWnd
+    Args args;  // natural order here is the order of the named list below
+    BSTR* result = args.Held(u"kept");
+    args.StringRef(result);    // 3: sResult
+    args.String(u"");          // 1: sCommandArg
+    args.String(u"/XWEBALL");  // 0: sCommand
+    args.Object(nullptr);      // 2: oConversationWnd
     InvokeOptions named;
     // rgvarg is reversed: rgvarg[0] is the last one added.
     named.named = {2, 0, 1, 3};
@@ -426,7 +426,7 @@ TEST_F(HostileDispatch, NamedArguments) {
     for (const Method& m : methods_) {
         if (m.params.size() < 2) continue;
         SCOPED_TRACE(Name(m));
-        ArgList mixed;
+        Args mixed;
         GoodArgs(m, mixed);
         InvokeOptions lastNamed;
         lastNamed.named = {static_cast<DISPID>(m.params.size() - 1)};
@@ -456,7 +456,7 @@ TEST_F(HostileDispatch, MalformedCalls) {
         SCOPED_TRACE(Name(m));
         InvokeResult r;
         {
-            ArgList args;
+            Args args;
             GoodArgs(m, args);
             for (WORD flags : {WORD(DISPATCH_PROPERTYPUT), WORD(DISPATCH_PROPERTYPUTREF),
                                WORD(DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)}) {
@@ -483,12 +483,12 @@ TEST_F(HostileDispatch, MalformedCalls) {
         {
             InvokeOptions noParams;
             noParams.no_params = true;
-            ArgList args;
+            Args args;
             RawInvoke(dispatch(), m.id, args, noParams, r);
             ExpectFailedCleanly(r, E_INVALIDARG);
         }
         if (!m.params.empty()) {
-            ArgList args;
+            Args args;
             GoodArgs(m, args);
             InvokeOptions o;
             o.null_rgvarg = true;
@@ -501,7 +501,7 @@ TEST_F(HostileDispatch, MalformedCalls) {
             ExpectFailedCleanly(r, E_INVALIDARG);
         }
         {
-            ArgList args;
+            Args args;
             GoodArgs(m, args);
             InvokeOptions tooManyNamed;
             tooManyNamed.named.assign(m.params.size() + 1, 0);
@@ -513,7 +513,7 @@ TEST_F(HostileDispatch, MalformedCalls) {
     for (DISPID unknown : {DISPID(0x60030009), DISPID(0x5FFFFFFF), DISPID(DISPID_VALUE),
                            DISPID(DISPID_UNKNOWN), DISPID(DISPID_NEWENUM), DISPID(1)}) {
         SCOPED_TRACE(unknown);
-        ArgList none;
+        Args none;
         InvokeResult r;
         RawInvoke(dispatch(), unknown, none, {}, r);
         ExpectFailedCleanly(r, DISP_E_MEMBERNOTFOUND);
@@ -524,7 +524,7 @@ TEST_F(HostileDispatch, MalformedCalls) {
 TEST_F(HostileDispatch, NullResultPointer) {
     for (const Method& m : methods_) {
         SCOPED_TRACE(Name(m));
-        ArgList args;
+        Args args;
         GoodArgs(m, args);
         InvokeOptions o;
         o.no_result = true;
@@ -532,12 +532,9 @@ TEST_F(HostileDispatch, NullResultPointer) {
         RawInvoke(dispatch(), m.id, args, o, r);
         EXPECT_EQ(r.hr, S_OK) << ToUtf8(r.description);
     }
-    ArgList args;
-    BSTR* name = args.StrRef(u"in");
-    VARIANT ref = Of(VT_BYREF | VT_BSTR);
-    ref.pbstrVal = name;
-    args.Add(ref);
-    args.Good({L"", VT_I4, true}).Good({L"", VT_I4, true});
+    Args args;
+    BSTR* name = args.Held(u"in");
+    args.StringRef(name).LongRef(args.Held(7L)).LongRef(args.Held(7L));
     InvokeOptions o;
     o.no_result = true;
     InvokeResult r;
@@ -601,11 +598,11 @@ TEST_F(HostileDispatch, NamesAreFoundInAnyCaseAndUnknownOnesAreMarked) {
 
     // The DISPIDs of IDispatch's own methods can't be invoked either.
     for (DISPID inherited = 0x60000000; inherited < 0x60000000 + 8; ++inherited) {
-        ArgList args;
+        Args args;
         InvokeResult r;
         RawInvoke(dispatch(), inherited, args, {}, r);
         ExpectFailedCleanly(r, DISP_E_MEMBERNOTFOUND);
-        args.Add(Of(VT_EMPTY)).Add(Of(VT_EMPTY));
+        args.Raw(Of(VT_EMPTY)).Raw(Of(VT_EMPTY));
         RawInvoke(dispatch(), inherited, args, {}, r);
         ExpectFailedCleanly(r, DISP_E_MEMBERNOTFOUND);
     }

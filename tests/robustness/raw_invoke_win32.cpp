@@ -46,84 +46,21 @@ std::vector<Method> ReadMethods(IDispatch* object) {
     return methods;
 }
 
-ArgList::~ArgList() {
-    for (VARIANTARG& a : args_)
-        if (!(a.vt & VT_BYREF)) VariantClear(&a);
-    for (BSTR s : strings_) SysFreeString(s);
-    for (VARIANT& v : variants_) VariantClear(&v);
+void Good(late_bound::Args& args, const Formal& formal) {
+    if (formal.byref && formal.vt == VT_BSTR)
+        args.StringRef(args.Held(u"in"));
+    else if (formal.byref)
+        args.LongRef(args.Held(7L));
+    else if (formal.vt == VT_I4)
+        args.Long(1);
+    else if (formal.vt == VT_BSTR)
+        args.String(u"text");
+    else
+        args.Object(nullptr);
 }
 
-ArgList& ArgList::Good(const Formal& formal) {
-    if (formal.byref) {
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = VT_BYREF | formal.vt;
-        if (formal.vt == VT_BSTR)
-            v.pbstrVal = StrRef(u"in");
-        else
-            v.plVal = LongRef(7);
-        args_.push_back(v);
-        return *this;
-    }
-    VARIANT v;
-    VariantInit(&v);
-    switch (formal.vt) {
-        case VT_I4:
-            v.vt = VT_I4;
-            v.lVal = 1;
-            break;
-        case VT_BSTR:
-            return Str(u"text");
-        default:
-            v.vt = VT_DISPATCH;
-            v.pdispVal = nullptr;
-            break;
-    }
-    args_.push_back(v);
-    return *this;
-}
-
-ArgList& ArgList::Add(const VARIANT& value) {
-    args_.push_back(value);
-    return *this;
-}
-
-ArgList& ArgList::Str(TextView text) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = Bstr::Allocate(text);
-    args_.push_back(v);
-    return *this;
-}
-
-BSTR* ArgList::StrRef(TextView text) {
-    strings_.push_back(Bstr::Allocate(text));
-    return &strings_.back();
-}
-
-LONG* ArgList::LongRef(LONG value) {
-    longs_.push_back(value);
-    return &longs_.back();
-}
-
-VARIANT* ArgList::VariantRef(const VARIANT& inner) {
-    variants_.push_back(inner);
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BYREF | VT_VARIANT;
-    v.pvarVal = &variants_.back();
-    args_.push_back(v);
-    return &variants_.back();
-}
-
-VARIANTARG* ArgList::Reversed() {
-    reversed_.assign(args_.rbegin(), args_.rend());
-    return reversed_.data();
-}
-
-void RawInvoke(IDispatch* object, DISPID id, ArgList& args, const InvokeOptions& options,
-               InvokeResult& out) {
+void RawInvoke(IDispatch* object, DISPID id, const late_bound::Args& args,
+               const InvokeOptions& options, InvokeResult& out) {
     VariantClear(&out.value);
     out.value.vt = VT_ERROR;
     out.value.scode = static_cast<SCODE>(0xBAD0BAD0);
@@ -131,7 +68,8 @@ void RawInvoke(IDispatch* object, DISPID id, ArgList& args, const InvokeOptions&
 
     DISPPARAMS params{};
     params.cArgs = static_cast<UINT>(args.size());
-    params.rgvarg = options.null_rgvarg ? nullptr : args.Reversed();
+    std::vector<VARIANTARG> reversed = args.Reversed();
+    params.rgvarg = options.null_rgvarg ? nullptr : reversed.data();
     std::vector<DISPID> named = options.named;
     params.cNamedArgs =
         options.named_count >= 0 ? static_cast<UINT>(options.named_count) : named.size();

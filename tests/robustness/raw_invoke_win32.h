@@ -5,11 +5,11 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "common/text.h"
+#include "late_bound/late_bound_win32.h"
 
 namespace tabulon::testing {
 
@@ -29,38 +29,9 @@ struct Method {
 // The methods of the object's type information (IDispatch::GetTypeInfo(0)).
 std::vector<Method> ReadMethods(IDispatch* object);
 
-// Arguments in their natural order. By-reference storage lives as long as the list.
-class ArgList {
-  public:
-    ArgList() = default;
-    ArgList(const ArgList&) = delete;
-    ArgList& operator=(const ArgList&) = delete;
-    ~ArgList();
-
-    // A sensible value for the formal parameter: 1, "text", Nothing, or a reference to
-    // "in" / 7.
-    ArgList& Good(const Formal& formal);
-    // Takes the variant as given (a by-value one is owned and cleared afterwards).
-    ArgList& Add(const VARIANT& value);
-    ArgList& Str(TextView text);
-    // A reference to a BSTR held here, initially text.
-    BSTR* StrRef(TextView text);
-    LONG* LongRef(LONG value);
-    // VT_BYREF|VT_VARIANT around a variant held here (owned), as VBScript passes.
-    VARIANT* VariantRef(const VARIANT& inner);
-
-    std::vector<VARIANTARG>& natural() { return args_; }
-    size_t size() const { return args_.size(); }
-    // The arguments reversed, as DISPPARAMS holds them; valid until the next call.
-    VARIANTARG* Reversed();
-
-  private:
-    std::vector<VARIANTARG> args_;
-    std::vector<VARIANTARG> reversed_;
-    std::deque<BSTR> strings_;
-    std::deque<LONG> longs_;
-    std::deque<VARIANT> variants_;
-};
+// A sensible value for the formal parameter: 1, "text", Nothing, or a reference to
+// "in" / 7 held by the list.
+void Good(late_bound::Args& args, const Formal& formal);
 
 struct InvokeResult {
     HRESULT hr = E_FAIL;
@@ -86,7 +57,7 @@ struct InvokeOptions {
     bool null_rgvarg = false;
 };
 
-void RawInvoke(IDispatch* object, DISPID id, ArgList& args, const InvokeOptions& options,
-               InvokeResult& out);
+void RawInvoke(IDispatch* object, DISPID id, const late_bound::Args& args,
+               const InvokeOptions& options, InvokeResult& out);
 
 }  // namespace tabulon::testing

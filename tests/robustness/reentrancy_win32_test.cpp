@@ -219,17 +219,11 @@ TEST_F(Reentrancy, ThePluginIsReleasedWhileItsWindowIsShown) {
         g_context.outer = outer;
         PostMessageW(helper_, kReleasePlugin, 0, 0);
 
-        ArgList args;
-        args.Str(kCommands[outer].text).Str(u"");
-        VARIANT nothing;
-        VariantInit(&nothing);
-        nothing.vt = VT_DISPATCH;
-        args.Add(nothing);
-        VARIANT ref;
-        VariantInit(&ref);
-        ref.vt = VT_BYREF | VT_BSTR;
-        ref.pbstrVal = args.StrRef(u"kept");
-        args.Add(ref);
+        late_bound::Args args;
+        args.String(kCommands[outer].text)
+            .String(u"")
+            .Object(nullptr)
+            .StringRef(args.Held(u"kept"));
         InvokeResult r;
         RawInvoke(raw, 0x60030006, args, {}, r);  // ParseCommand
         EXPECT_EQ(r.hr, S_OK);

@@ -9,6 +9,8 @@ namespace tabulon::late_bound {
 Args::~Args() {
     for (VARIANT& v : values_)
         if (!(v.vt & VT_BYREF)) VariantClear(&v);
+    for (BSTR s : strings_) SysFreeString(s);
+    for (VARIANT& v : variants_) VariantClear(&v);
 }
 
 VARIANT& Args::Add(VARTYPE type) {
@@ -41,12 +43,8 @@ Args& Args::Object(IDispatch* value) {
     return *this;
 }
 
-Args& Args::Raw(const VARIANT& value) {
-    VARIANT& v = Add(VT_EMPTY);
-    if (value.vt & VT_BYREF)
-        v = value;
-    else
-        VariantCopy(&v, const_cast<VARIANT*>(&value));
+Args& Args::Raw(VARIANT value) {
+    values_.push_back(value);
     return *this;
 }
 
@@ -64,6 +62,16 @@ Args& Args::VariantRef(VARIANT* value) {
     Add(VT_BYREF | VT_VARIANT).pvarVal = value;
     return *this;
 }
+
+BSTR* Args::Held(TextView text) {
+    BSTR& slot = strings_.emplace_back();
+    slot = Bstr::Allocate(text);
+    return &slot;
+}
+
+LONG* Args::Held(LONG value) { return &longs_.emplace_back(value); }
+
+VARIANT* Args::Held(VARIANT value) { return &variants_.emplace_back(value); }
 
 std::vector<VARIANTARG> Args::Reversed() const {
     return std::vector<VARIANTARG>(values_.rbegin(), values_.rend());

@@ -5,6 +5,7 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
+#include <deque>
 #include <vector>
 
 #include "common/text.h"
@@ -13,7 +14,7 @@
 namespace tabulon::late_bound {
 
 // Arguments in their natural order. By-reference arguments point at the caller's
-// own storage, which the callee may replace.
+// own storage, which the callee may replace, or at storage held by the list.
 class Args {
   public:
     Args() = default;
@@ -25,19 +26,30 @@ class Args {
     Args& String(TextView value);
     Args& NullString();  // a NULL BSTR, which automation treats as the empty string
     Args& Object(IDispatch* value);
-    Args& Raw(const VARIANT& value);  // copied as given, for unusual types
+    // Taken over as given, for unusual types; a by-value one is cleared with the list.
+    Args& Raw(VARIANT value);
     Args& StringRef(BSTR* value);
     Args& LongRef(LONG* value);
     Args& VariantRef(VARIANT* value);  // VT_BYREF|VT_VARIANT, as VBScript passes variables
 
+    // Storage for by-reference arguments that lives as long as the list; a held
+    // variant is taken over.
+    BSTR* Held(TextView text);
+    LONG* Held(LONG value);
+    VARIANT* Held(VARIANT value);
+
+    const VARIANT& operator[](size_t i) const { return values_[i]; }
+    size_t size() const { return values_.size(); }
     // Reversed, as DISPPARAMS wants them.
     std::vector<VARIANTARG> Reversed() const;
-    size_t size() const { return values_.size(); }
 
   private:
     VARIANT& Add(VARTYPE type);
 
     std::vector<VARIANT> values_;
+    std::deque<BSTR> strings_;
+    std::deque<LONG> longs_;
+    std::deque<VARIANT> variants_;
 };
 
 struct Outcome {

@@ -187,12 +187,8 @@ class Soak {
             wrong.String(u"abc").NullString().NullString().NullString();
             const Outcome o = plugin_.Call(L"GetPublishCommandInfo", wrong);
             Expect(o.hr == DISP_E_TYPEMISMATCH, "a refused argument", o.hr);
-            VARIANT nullRef;
-            VariantInit(&nullRef);
-            nullRef.vt = VT_BYREF | VT_BSTR;
-            nullRef.pbstrVal = nullptr;
             Args raised;
-            raised.String(u"/xweball").String(u"").Object(nullptr).Raw(nullRef);
+            raised.String(u"/xweball").String(u"").Object(nullptr).StringRef(nullptr);
             const Outcome e = plugin_.Call(L"ParseCommand", raised);
             Expect(e.hr == DISP_E_EXCEPTION && e.scode == E_POINTER && !e.description.empty(),
                    "a failure with its description", e.hr);
