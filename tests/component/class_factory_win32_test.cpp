@@ -8,10 +8,12 @@
 
 #include <string>
 
+#include "common/bstr_win32.h"
 #include "tb_h.h"
 #include "tb_module_win32.h"
 
 using Microsoft::WRL::ComPtr;
+using tabulon::Bstr;
 using tabulon::testing::LoadTB;
 
 namespace {
@@ -163,9 +165,8 @@ void ExpectRegistered() {
     // The type library registration, which also routes _TB to the automation marshaller.
     EXPECT_EQ(ClassesValue(L"Interface\\" + GuidText(IID__TB) + L"\\ProxyStubClsid32", nullptr),
               L"{00020424-0000-0000-C000-000000000046}");
-    BSTR path = nullptr;
-    EXPECT_EQ(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, &path), S_OK);
-    SysFreeString(path);
+    Bstr path;
+    EXPECT_EQ(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, path.put()), S_OK);
     // The help folder ends in a backslash, as the installer package writes it.
     const std::wstring dll = tabulon::testing::TBPath();
     const std::wstring folder = dll.substr(0, dll.find_last_of(L'\\') + 1);
@@ -189,9 +190,8 @@ TEST(Registration, UnregisterThenRegisterAgain) {
     }
     EXPECT_EQ(ClassesValue(L"CLSID\\" + GuidText(CLSID_TB) + L"\\InprocServer32", nullptr),
               L"<absent>");
-    BSTR path = nullptr;
-    EXPECT_NE(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, &path), S_OK);
-    SysFreeString(path);
+    Bstr path;
+    EXPECT_NE(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, path.put()), S_OK);
     EXPECT_EQ(tb.DllUnregisterServer(), S_OK) << "unregistering twice is harmless";
 
     ASSERT_EQ(tb.DllRegisterServer(), S_OK);

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "common/bstr_win32.h"
 #include "tb_h.h"
 #include "tb_module_win32.h"
 
 using Microsoft::WRL::ComPtr;
+using tabulon::Bstr;
 
 namespace {
 
@@ -54,9 +56,8 @@ void LoadCreateCallReleaseUnload(const std::wstring& path) {
         ASSERT_EQ(getClassObject(CLSID_TB, IID_PPV_ARGS(&factory)), S_OK);
         ComPtr<_TB> plugin;
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&plugin)), S_OK);
-        BSTR folder = nullptr;
-        ASSERT_EQ(plugin->GetWinDir(&folder), S_OK);
-        SysFreeString(folder);
+        Bstr folder;
+        ASSERT_EQ(plugin->GetWinDir(folder.put()), S_OK);
         VARIANT result;
         VariantInit(&result);
         EXPECT_EQ(plugin->GetPublishCommandInfo(0, nullptr, nullptr, nullptr, &result), E_POINTER);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/bstr_win32.h"
+#include "common/scope_exit.h"
 #include "tb_h.h"
 #include "tb_module_win32.h"
 
@@ -183,6 +184,12 @@ TEST_F(TypeLibrary, InterfaceMethodsMatchTheVtable) {
         SCOPED_TRACE(testing::Message() << "method " << i);
         FUNCDESC* func = nullptr;
         ASSERT_EQ(info->GetFuncDesc(i, &func), S_OK);
+        BSTR names[8] = {};
+        UINT count = 0;
+        const tabulon::ScopeExit release([&] {
+            for (UINT n = 0; n < count; ++n) SysFreeString(names[n]);
+            info->ReleaseFuncDesc(func);
+        });
         EXPECT_EQ(func->memid, static_cast<MEMBERID>(0x60030000 + i));
         EXPECT_EQ(func->funckind, FUNC_PUREVIRTUAL);
         EXPECT_EQ(func->invkind, INVOKE_FUNC);
@@ -192,8 +199,6 @@ TEST_F(TypeLibrary, InterfaceMethodsMatchTheVtable) {
         EXPECT_EQ(func->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
         ASSERT_EQ(func->cParams, static_cast<SHORT>(want.params.size()));
 
-        BSTR names[8] = {};
-        UINT count = 0;
         ASSERT_EQ(info->GetNames(func->memid, names, 8, &count), S_OK);
         EXPECT_STREQ(names[0], want.name);
         size_t p = 0;
@@ -213,8 +218,6 @@ TEST_F(TypeLibrary, InterfaceMethodsMatchTheVtable) {
             }
             ++p;
         }
-        for (UINT n = 0; n < count; ++n) SysFreeString(names[n]);
-        info->ReleaseFuncDesc(func);
     }
 }
 

@@ -21,18 +21,17 @@ namespace shell = testshell;
 using TBObject = PluginTest;
 
 TEST_F(TBObject, GetPublishInfoOverwritesWhateverWasPassed) {
-    BSTR name = Bstr::Allocate(u"something else");
-    LONG commands = 99, tags = 7;
     Args args;
-    args.StringRef(&name).LongRef(&commands).LongRef(&tags);
+    BSTR* name = args.Held(u"something else");
+    LONG commands = 99, tags = 7;
+    args.StringRef(name).LongRef(&commands).LongRef(&tags);
     const Outcome outcome = plugin_.Call(L"GetPublishInfo", args);
     ASSERT_EQ(outcome.hr, S_OK);
     EXPECT_EQ(outcome.value.vt(), VT_BOOL);
     EXPECT_EQ(outcome.value.get()->boolVal, VARIANT_TRUE);
-    EXPECT_EQ(Bstr::View(name), u"Tabulon");
+    EXPECT_EQ(Bstr::View(*name), u"Tabulon");
     EXPECT_EQ(commands, 4);
     EXPECT_EQ(tags, 0);
-    SysFreeString(name);
 }
 
 TEST_F(TBObject, GetPublishCommandInfoWritesNameAndValueOfTheFourRowsOnly) {
@@ -48,20 +47,17 @@ TEST_F(TBObject, GetPublishCommandInfoWritesNameAndValueOfTheFourRowsOnly) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.index);
-        BSTR name = Bstr::Allocate(u"passed name");
-        BSTR value = Bstr::Allocate(u"passed value");
-        BSTR help = Bstr::Allocate(u"passed help");
         Args args;
-        args.Long(row.index).StringRef(&name).StringRef(&value).StringRef(&help);
+        BSTR* name = args.Held(u"passed name");
+        BSTR* value = args.Held(u"passed value");
+        BSTR* help = args.Held(u"passed help");
+        args.Long(row.index).StringRef(name).StringRef(value).StringRef(help);
         const Outcome outcome = plugin_.Call(L"GetPublishCommandInfo", args);
         EXPECT_EQ(outcome.hr, S_OK);
         EXPECT_EQ(outcome.value.vt(), VT_EMPTY);
-        EXPECT_EQ(Bstr::View(name), row.name);
-        EXPECT_EQ(Bstr::View(value), row.value);
-        EXPECT_EQ(Bstr::View(help), u"passed help") << "help text is never written";
-        SysFreeString(name);
-        SysFreeString(value);
-        SysFreeString(help);
+        EXPECT_EQ(Bstr::View(*name), row.name);
+        EXPECT_EQ(Bstr::View(*value), row.value);
+        EXPECT_EQ(Bstr::View(*help), u"passed help") << "help text is never written";
     }
 }
 
@@ -186,13 +182,12 @@ TEST_F(TBObject, ParseCommandReadsTheSettingsFirstAndFailsOnAnUnusableShow) {
         StoreSetting(L"Show", b.show);
         for (const char16_t* command : {u"/xweball", u"/xwebabout", u"/unknown"}) {
             SCOPED_TRACE(ToUtf8(Text(b.show) + u" " + command));
-            BSTR result = Bstr::Allocate(u"kept");
-            const Outcome outcome = ParseCommand(plugin_, command, u"", &result);
+            const CommandResult sent = SendCommand(plugin_, command, u"kept");
+            const Outcome& outcome = sent.outcome;
             EXPECT_EQ(outcome.hr, DISP_E_EXCEPTION);
             EXPECT_EQ(outcome.scode, b.scode);
             EXPECT_NE(outcome.description.find(u"Show"), Text::npos) << ToUtf8(outcome.description);
-            EXPECT_EQ(Bstr::View(result), u"kept");
-            SysFreeString(result);
+            EXPECT_EQ(sent.text, u"kept");
         }
     }
 }
@@ -201,34 +196,30 @@ TEST_F(TBObject, ParseCommandLeavesOtherCommandsAlone) {
     StoreSetting(L"Show", u"2");
     for (const char16_t* command : {u"/xwebx", u"/help", u"xweball", u" /xweball", u"/xweball "}) {
         SCOPED_TRACE(ToUtf8(command));
-        BSTR result = Bstr::Allocate(u"kept");
-        const Outcome outcome = ParseCommand(plugin_, command, u"arg", &result);
-        EXPECT_EQ(outcome.hr, S_OK);
-        EXPECT_EQ(outcome.value.vt(), VT_BOOL);
-        EXPECT_FALSE(outcome.Boolean());
-        EXPECT_EQ(Bstr::View(result), u"kept");
-        SysFreeString(result);
+        const CommandResult sent = SendCommand(plugin_, command, u"kept", u"arg");
+        EXPECT_EQ(sent.outcome.hr, S_OK);
+        EXPECT_EQ(sent.outcome.value.vt(), VT_BOOL);
+        EXPECT_FALSE(sent.outcome.Boolean());
+        EXPECT_EQ(sent.text, u"kept");
     }
     // A NULL BSTR is the empty text: no command of ours, and no crash.
-    BSTR result = nullptr;
+    Bstr result;
     Args args;
-    args.NullString().NullString().Object(nullptr).StringRef(&result);
+    args.NullString().NullString().Object(nullptr).StringRef(result.put());
     const Outcome outcome = plugin_.Call(L"ParseCommand", args);
     EXPECT_EQ(outcome.hr, S_OK);
     EXPECT_FALSE(outcome.Boolean());
-    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(result.get(), nullptr);
 }
 
 TEST_F(TBObject, UninitializeChangesNothing) {
     InitializePlugin(plugin_);
     Args none;
     ASSERT_EQ(plugin_.Call(L"Uninitialize", none).hr, S_OK);
-    BSTR result = nullptr;
-    const Outcome outcome = ParseCommand(plugin_, u"/xweball", u"", &result);
-    EXPECT_EQ(outcome.hr, S_OK);
-    EXPECT_TRUE(outcome.Boolean());
-    EXPECT_EQ(Bstr::View(result), u"No Webistes Available");
-    SysFreeString(result);
+    const CommandResult sent = SendCommand(plugin_, u"/xweball", u"");
+    EXPECT_EQ(sent.outcome.hr, S_OK);
+    EXPECT_TRUE(sent.outcome.Boolean());
+    EXPECT_EQ(sent.text, u"No Webistes Available");
 }
 
 // Early-bound callers get E_POINTER for missing out pointers, never a crash.
@@ -238,21 +229,21 @@ TEST_F(TBObject, NullPointersThroughTheVtable) {
     VARIANT_BOOL ok = VARIANT_TRUE;
     VARIANT empty;
     VariantInit(&empty);
-    BSTR text = nullptr;
+    Bstr text;
     LONG number = 0;
     EXPECT_EQ(tb->Initialize(0, nullptr, nullptr, nullptr), E_POINTER);
     EXPECT_EQ(tb->GetWinDir(nullptr), E_POINTER);
     EXPECT_EQ(tb->Uninitialize(nullptr), E_POINTER);
     EXPECT_EQ(tb->GetPublishInfo(nullptr, &number, &number, &ok), E_POINTER);
     EXPECT_EQ(ok, VARIANT_FALSE);
-    EXPECT_EQ(tb->GetPublishInfo(&text, nullptr, &number, &ok), E_POINTER);
-    EXPECT_EQ(text, nullptr) << "nothing written before the check";
-    EXPECT_EQ(tb->GetPublishCommandInfo(1, &text, &text, nullptr, &empty), E_POINTER);
-    EXPECT_EQ(tb->GetPublishTagInfo(1, nullptr, &text, &empty), E_POINTER);
+    EXPECT_EQ(tb->GetPublishInfo(text.put(), nullptr, &number, &ok), E_POINTER);
+    EXPECT_EQ(text.get(), nullptr) << "nothing written before the check";
+    EXPECT_EQ(tb->GetPublishCommandInfo(1, text.put(), text.put(), nullptr, &empty), E_POINTER);
+    EXPECT_EQ(tb->GetPublishTagInfo(1, nullptr, text.put(), &empty), E_POINTER);
     EXPECT_EQ(tb->ParseCommand(nullptr, nullptr, nullptr, nullptr, &ok), E_POINTER);
     EXPECT_EQ(tb->ParseTag(nullptr, nullptr, nullptr, &ok), E_POINTER);
     EXPECT_EQ(tb->ReceiveNotify(nullptr, nullptr, nullptr, nullptr, nullptr, &ok), E_POINTER);
-    EXPECT_EQ(tb->ParseCommand(nullptr, nullptr, nullptr, &text, nullptr), E_POINTER);
+    EXPECT_EQ(tb->ParseCommand(nullptr, nullptr, nullptr, text.put(), nullptr), E_POINTER);
 }
 
 TEST_F(TBObject, PluginDefOperationsDoNothing) {

@@ -60,9 +60,8 @@ class WindowCommands : public PluginTest {
     CommandRun Send(TextView command, const wchar_t* caption, std::function<void(HWND)> script,
                     TextView passed = u"passed by the host") {
         WindowDriver driver(caption, std::move(script));
-        BSTR result = Bstr::Allocate(passed);
-        CommandRun run{ParseCommand(plugin_, command, u"", &result), Text(Bstr::View(result))};
-        SysFreeString(result);
+        CommandResult sent = SendCommand(plugin_, command, passed);
+        CommandRun run{std::move(sent.outcome), std::move(sent.text)};
         driver.Join();
         EXPECT_FALSE(driver.left_open()) << "the window was left open";
         run.windowShown = driver.found();
@@ -83,9 +82,8 @@ class WindowCommands : public PluginTest {
                 Sleep(1);
             }
         });
-        BSTR result = Bstr::Allocate(u"passed by the host");
-        CommandRun run{ParseCommand(plugin_, command, u"", &result), Text(Bstr::View(result))};
-        SysFreeString(result);
+        CommandResult sent = SendCommand(plugin_, command, u"passed by the host");
+        CommandRun run{std::move(sent.outcome), std::move(sent.text)};
         done = true;
         watcher.join();
         run.windowShown = seen;
@@ -186,10 +184,9 @@ TEST_F(WindowCommands, OptionsOpenWithTheSettingsAndOkSavesThem) {
     EXPECT_EQ(StoredSetting(L"Show"), Text(u" 1"));
     EXPECT_EQ(StoredSetting(L"Before"), Text(u""));
     EXPECT_EQ(StoredSetting(L"After"), Text(u""));
-    BSTR report = nullptr;
-    ASSERT_EQ(ParseCommand(plugin_, u"/xweball", u"", &report).hr, S_OK);
-    EXPECT_EQ(Bstr::View(report), u"\r\n\r\nhttp://one/\r\nhttp://two/\r\n\r\n");
-    SysFreeString(report);
+    const CommandResult report = SendCommand(plugin_, u"/xweball", u"");
+    ASSERT_EQ(report.outcome.hr, S_OK);
+    EXPECT_EQ(report.text, u"\r\n\r\nhttp://one/\r\nhttp://two/\r\n\r\n");
 }
 
 TEST_F(WindowCommands, OptionsRefuseAShowValueNoButtonStandsFor) {

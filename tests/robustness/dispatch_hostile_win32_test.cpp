@@ -192,13 +192,13 @@ TEST_F(HostileDispatch, UnconvertibleArgumentsNameTheirIndex) {
             };
             std::vector<Wrong> wrongs;
             LONG number = 3;
-            BSTR text = nullptr;
+            Bstr text;
             if (formal.byref) {
                 VARIANT other = Of(VT_BYREF | (formal.vt == VT_BSTR ? VT_I4 : VT_BSTR));
                 if (formal.vt == VT_BSTR)
                     other.plVal = &number;
                 else
-                    other.pbstrVal = &text;
+                    other.pbstrVal = text.put();
                 wrongs.push_back({other, DISP_E_TYPEMISMATCH});
                 wrongs.push_back({Array(), DISP_E_TYPEMISMATCH});
                 if (formal.vt == VT_I4) wrongs.push_back({Text_(u"abc"), DISP_E_TYPEMISMATCH});
@@ -243,9 +243,9 @@ TEST_F(HostileDispatch, EmptyNullAndNullPointers) {
         for (size_t p = 0; p < m.params.size(); ++p) {
             const Formal& formal = m.params[p];
             SCOPED_TRACE(Name(m) + " " + ToUtf8(Text(formal.name.begin(), formal.name.end())));
-            BSTR nullString = nullptr;
+            Bstr nullString;
             VARIANT nullRef = Of(VT_BYREF | VT_BSTR);
-            nullRef.pbstrVal = &nullString;
+            nullRef.pbstrVal = nullString.put();
             VARIANT nullBstr = Of(VT_BSTR);
             nullBstr.bstrVal = nullptr;
             VARIANT nothing = Of(VT_DISPATCH);
@@ -323,9 +323,8 @@ TEST_F(HostileDispatch, InOutStringsByValueLeaveTheCallersStringAlone) {
         EXPECT_EQ(k, passed.size()) << "every by-value string is still the caller's";
         // A freed string would come straight back from the allocator's cache.
         for (BSTR s : passed) {
-            BSTR probe = SysAllocString(L"caller's own text");
-            EXPECT_NE(probe, s) << "the caller's string was freed";
-            SysFreeString(probe);
+            const Bstr probe(u"caller's own text");
+            EXPECT_NE(probe.get(), s) << "the caller's string was freed";
         }
     }
 }

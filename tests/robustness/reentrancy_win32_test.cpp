@@ -77,11 +77,8 @@ Context g_context;
 HWND FindForm(const wchar_t* caption) { return FindWindowW(L"TabulonForm", caption); }
 
 Record Send(const late_bound::Object& plugin, TextView command) {
-    BSTR text = Bstr::Allocate(u"kept");
-    const late_bound::Outcome o = ParseCommand(plugin, command, u"", &text);
-    Record r{o.hr, o.scode, o.Boolean(), Text(Bstr::View(text))};
-    SysFreeString(text);
-    return r;
+    const CommandResult sent = SendCommand(plugin, command, u"kept");
+    return {sent.outcome.hr, sent.outcome.scode, sent.outcome.Boolean(), sent.text};
 }
 
 LRESULT CALLBACK HelperProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

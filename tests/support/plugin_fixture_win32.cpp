@@ -59,19 +59,13 @@ void InitializePlugin(const late_bound::Object& plugin) {
     ASSERT_TRUE(outcome.Boolean());
 }
 
-late_bound::Outcome ParseCommand(const late_bound::Object& plugin, TextView command,
-                                 TextView argument, BSTR* result) {
-    late_bound::Args args;
-    args.String(command).String(argument).Object(nullptr).StringRef(result);
-    return plugin.Call(L"ParseCommand", args);
-}
-
 CommandResult SendCommand(const late_bound::Object& plugin, TextView command, TextView passed,
                           TextView argument) {
-    BSTR result = Bstr::Allocate(passed);
-    CommandResult sent{ParseCommand(plugin, command, argument, &result), Text(Bstr::View(result))};
-    SysFreeString(result);
-    return sent;
+    late_bound::Args args;
+    BSTR* result = args.Held(passed);
+    args.String(command).String(argument).Object(nullptr).StringRef(result);
+    late_bound::Outcome outcome = plugin.Call(L"ParseCommand", args);
+    return {std::move(outcome), Text(Bstr::View(*result))};
 }
 
 void PluginTest::SetUp() {

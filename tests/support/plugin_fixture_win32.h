@@ -27,10 +27,6 @@ void DeleteSetting(const wchar_t* key);
 // Calls Initialize(0, "", Nothing) and expects True.
 void InitializePlugin(const late_bound::Object& plugin);
 
-// ParseCommand by name; result holds sResult afterwards.
-late_bound::Outcome ParseCommand(const late_bound::Object& plugin, TextView command,
-                                 TextView argument, BSTR* result);
-
 // What ParseCommand returned and the text it left in sResult.
 struct CommandResult {
     late_bound::Outcome outcome;
