@@ -50,6 +50,9 @@ TEST(ClassObject, EachRequestMakesANewObjectAndAggregationIsRefused) {
     object = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &object), E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(first.Reset(), 0u);
+    EXPECT_EQ(second.Reset(), 0u);
+    EXPECT_EQ(factory.Reset(), 0u);
 }
 
 // DllCanUnloadNow says no while a factory, a lock or an object is alive.
@@ -62,7 +65,7 @@ TEST(ClassObject, UnloadOnlyWhenNothingIsOutstanding) {
         ASSERT_EQ(factory->LockServer(TRUE), S_OK);
         ComPtr<IDispatch> plugin;
         ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&plugin)), S_OK);
-        factory.Reset();
+        EXPECT_EQ(factory.Reset(), 0u);
         EXPECT_EQ(tb.DllCanUnloadNow(), S_FALSE);  // the lock and the object
         ASSERT_EQ(Factory()->LockServer(FALSE), S_OK);
         EXPECT_EQ(tb.DllCanUnloadNow(), S_FALSE);  // the object
@@ -70,6 +73,7 @@ TEST(ClassObject, UnloadOnlyWhenNothingIsOutstanding) {
         ASSERT_EQ(plugin.As(&def), S_OK);
         plugin.Reset();
         EXPECT_EQ(tb.DllCanUnloadNow(), S_FALSE);  // still referenced through MPPluginDef
+        EXPECT_EQ(def.Reset(), 0u);
     }
     EXPECT_EQ(tb.DllCanUnloadNow(), S_OK);
 }
@@ -84,7 +88,7 @@ TEST(ClassObject, AStrayUnlockCannotFreeTheServer) {
     EXPECT_EQ(Factory()->LockServer(FALSE), E_UNEXPECTED);
     EXPECT_EQ(tb.DllCanUnloadNow(), S_FALSE);
     ASSERT_EQ(Factory()->LockServer(TRUE), S_OK);
-    plugin.Reset();
+    EXPECT_EQ(plugin.Reset(), 0u);
     EXPECT_EQ(tb.DllCanUnloadNow(), S_FALSE);  // the lock
     EXPECT_EQ(Factory()->LockServer(FALSE), S_OK);
     EXPECT_EQ(Factory()->LockServer(FALSE), E_UNEXPECTED);
@@ -135,6 +139,13 @@ TEST(PluginObject, QueryInterfaceRules) {
     ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
     EXPECT_EQ(attr->cFuncs, 9);  // the interface's own methods only
     info->ReleaseTypeAttr(attr);
+
+    // QueryInterface left no reference behind, the tear-off's included.
+    dispatch.Reset();
+    tb.Reset();
+    def.Reset();
+    errorInfo.Reset();
+    EXPECT_EQ(unknown.Reset(), 0u);
 }
 
 std::wstring ClassesValue(const std::wstring& key, const wchar_t* name) {
@@ -199,6 +210,7 @@ TEST(Registration, UnregisterThenRegisterAgain) {
     ComPtr<IDispatch> plugin;
     EXPECT_EQ(CoCreateInstance(CLSID_TB, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&plugin)),
               S_OK);
+    EXPECT_EQ(plugin.Reset(), 0u);
 }
 
 }  // namespace

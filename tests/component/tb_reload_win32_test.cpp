@@ -62,6 +62,8 @@ void LoadCreateCallReleaseUnload(const std::wstring& path) {
         VariantInit(&result);
         EXPECT_EQ(plugin->GetPublishCommandInfo(0, nullptr, nullptr, nullptr, &result), E_POINTER);
         VariantClear(&result);
+        EXPECT_EQ(plugin.Reset(), 0u);
+        EXPECT_EQ(factory.Reset(), 0u);
     }
     ASSERT_EQ(canUnloadNow(), S_OK);
     ASSERT_TRUE(FreeLibrary(module));

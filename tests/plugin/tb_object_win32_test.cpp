@@ -163,6 +163,7 @@ TEST_F(TBObject, InitializeFailsWithoutSeedingWhenTheShellFails) {
         EXPECT_FALSE(outcome.description.empty());
         EXPECT_EQ(outcome.source, u"Quenlar.TB");
         EXPECT_EQ(StoredSetting(L"Show"), std::nullopt) << "nothing seeded";
+        EXPECT_EQ(plugin.Reset(), 0u);
     }
 }
 

@@ -145,6 +145,7 @@ TEST_F(TestShellDll, ReadsItsScenarioFileAfreshForEveryWalk) {
         SetEnvironmentVariableW(L"TABULON_TEST_SHELL", nullptr);
         EXPECT_EQ(Report(discovery), u"No Webistes Available");
         EXPECT_EQ(can_unload_(), S_FALSE) << "the shell is still held";
+        EXPECT_EQ(discovery.oShell.Reset(), 0u);
     }
     EXPECT_EQ(can_unload_(), S_OK);
 }

@@ -201,6 +201,7 @@ TEST_F(Reentrancy, ASecondPluginObjectSharesTheWindows) {
     ASSERT_EQ(g_context.nested.size(), 4u);
     EXPECT_EQ(g_context.nested[3].scode, kBusy);
     EXPECT_EQ(g_context.nested[1].text, kReport);
+    EXPECT_EQ(second.Reset(), 0u);
 }
 
 // The host lets go of the plug-in while the plug-in's window is shown: the call in
