@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,9 @@ struct ReportCase {
     Text expected;
     std::vector<std::string> reads;
 };
+
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
 
 class ComposeReportTable : public ::testing::TestWithParam<ReportCase> {};
 
