@@ -27,14 +27,8 @@ shell::Window Site(TextView path, TextView title, TextView address) {
 
 using Report = CommandResult;
 
-class AllWebsites : public PluginTest {
+class AllWebsites : public InitializedPluginTest {
   protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        if (HasFatalFailure()) return;
-        InitializePlugin(plugin_);
-    }
-
     Report Run(std::vector<shell::Window> windows, TextView command = u"/xweball",
                TextView argument = u"") {
         shell::Scenario scenario;

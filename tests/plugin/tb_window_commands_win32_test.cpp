@@ -40,9 +40,7 @@ struct CommandRun {
 
 class WindowCommands : public PluginTest {
   protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        if (HasFatalFailure()) return;
+    void Arrange() override {
         shell::Scenario scenario;
         scenario.windows = {
             {shell::Value::Str(kBrowser), shell::Value::Str(u"One"),

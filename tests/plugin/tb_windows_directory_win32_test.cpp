@@ -74,12 +74,9 @@ class ImportPatch {
     ULONG_PTR original_ = 0;
 };
 
-class WindowsDirectory : public PluginTest {
+class WindowsDirectory : public InitializedPluginTest {
   protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        if (HasFatalFailure()) return;
-        InitializePlugin(plugin_);
+    void Arrange() override {
         StoreSetting(L"Show", u"0");
         HMODULE tb = GetModuleHandleW(L"TB.dll");
         ASSERT_NE(tb, nullptr);

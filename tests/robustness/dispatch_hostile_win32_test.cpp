@@ -91,9 +91,7 @@ VARIANT Array() {
 
 class HostileDispatch : public PluginTest {
   protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        if (HasFatalFailure()) return;
+    void Arrange() override {
         StoreSetting(L"Show", u"2");
         methods_ = ReadMethods(plugin_.get());
         ASSERT_EQ(methods_.size(), 9u);

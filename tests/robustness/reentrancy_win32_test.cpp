@@ -114,16 +114,10 @@ LRESULT CALLBACK HelperProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
     }
 }
 
-class Reentrancy : public PluginTest {
+class Reentrancy : public InitializedPluginTest {
   protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        if (HasFatalFailure()) return;
-        shell::Scenario scenario;
-        scenario.windows = {{shell::Value::Str(u"C:\\Program Files\\Internet Explorer"),
-                             shell::Value::Str(u"T"), shell::Value::Str(u"U")}};
-        shell::SetScenario(scenario);
-        InitializePlugin(plugin_);
+    void Arrange() override {
+        ShowOneBrowserPage(u"T", u"U");
         StoreSetting(L"Show", u"0");
         StoreSetting(L"Before", u"B");
 

@@ -50,17 +50,9 @@ void StoreRaw(const wchar_t* key, DWORD type, const std::vector<BYTE>& bytes) {
         ERROR_SUCCESS);
 }
 
-class HostileSettings : public PluginTest {
+class HostileSettings : public InitializedPluginTest {
   protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        if (HasFatalFailure()) return;
-        shell::Scenario scenario;
-        scenario.windows = {{shell::Value::Str(u"C:\\Program Files\\Internet Explorer"),
-                             shell::Value::Str(u"Title"), shell::Value::Str(u"http://a/")}};
-        shell::SetScenario(scenario);
-        InitializePlugin(plugin_);
-    }
+    void Arrange() override { ShowOneBrowserPage(u"Title", u"http://a/"); }
 
     using Result = CommandResult;
     Result AllWebsites() { return SendCommand(plugin_, u"/xweball", u"passed"); }

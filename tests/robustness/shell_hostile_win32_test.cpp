@@ -50,12 +50,9 @@ std::vector<shell::Window> Sites(int count) {
     return windows;
 }
 
-class HostileShell : public PluginTest {
+class HostileShell : public InitializedPluginTest {
   protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        if (HasFatalFailure()) return;
-        InitializePlugin(plugin_);
+    void Arrange() override {
         StoreSetting(L"Show", u"2");
         StoreSetting(L"Before", u"B");
         StoreSetting(L"After", u"A");

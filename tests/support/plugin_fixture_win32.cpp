@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "common/bstr_win32.h"
 #include "common/com_error_win32.h"
 #include "settings/registry_settings_store_win32.h"
@@ -59,6 +61,13 @@ void InitializePlugin(const late_bound::Object& plugin) {
     ASSERT_TRUE(outcome.Boolean());
 }
 
+void ShowOneBrowserPage(TextView title, TextView address) {
+    testshell::Scenario scenario;
+    scenario.windows = {{testshell::Value::Str(u"C:\\Program Files\\Internet Explorer"),
+                         testshell::Value::Str(title), testshell::Value::Str(address)}};
+    testshell::SetScenario(std::move(scenario));
+}
+
 CommandResult SendCommand(const late_bound::Object& plugin, TextView command, TextView passed,
                           TextView argument) {
     late_bound::Args args;
@@ -74,6 +83,8 @@ void PluginTest::SetUp() {
     ClearSettings();
     plugin_ = CreatePlugin();
     ASSERT_TRUE(plugin_);
+    if (initialize_) InitializePlugin(plugin_);
+    if (!HasFatalFailure()) Arrange();
 }
 
 void PluginTest::TearDown() {

@@ -27,6 +27,10 @@ void DeleteSetting(const wchar_t* key);
 // Calls Initialize(0, "", Nothing) and expects True.
 void InitializePlugin(const late_bound::Object& plugin);
 
+// The stand-in shell reports one browser window (Internet Explorer's folder) showing
+// that page.
+void ShowOneBrowserPage(TextView title, TextView address);
+
 // What ParseCommand returned and the text it left in sResult.
 struct CommandResult {
     late_bound::Outcome outcome;
@@ -42,11 +46,22 @@ CommandResult SendCommand(const late_bound::Object& plugin, TextView command, Te
 // again, the DLL may unload and every shell object the plug-in took is released.
 class PluginTest : public ::testing::Test {
   protected:
-    void SetUp() override;
+    void SetUp() final;
     void TearDown() override;
+
+    // A fixture's own preparation, once the plug-in exists (and is initialised, for an
+    // InitializedPluginTest); a fatal failure here ends the test.
+    virtual void Arrange() {}
 
     testshell::Registration registration_;
     late_bound::Object plugin_;
+    bool initialize_ = false;
+};
+
+// The same, initialised as a host does before its first command.
+class InitializedPluginTest : public PluginTest {
+  protected:
+    InitializedPluginTest() { initialize_ = true; }
 };
 
 }  // namespace tabulon::testing
