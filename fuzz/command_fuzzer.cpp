@@ -2,8 +2,8 @@
 // lowered, equals "/" + word for the first row of the table that fits.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
+#include "fuzz_input.h"
 #include "plugin/command_table.h"
 
 namespace {
@@ -22,15 +22,7 @@ std::optional<tabulon::Command> Reference(const Text& typed) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    // Even inputs are UTF-16 code units; odd ones spell each byte as one unit, so
-    // that plain ASCII seeds are easy to write and mutate.
-    Text typed;
-    if (size % 2 == 0) {
-        typed.resize(size / 2);
-        std::memcpy(typed.data(), bytes, size);
-    } else {
-        typed.assign(bytes, bytes + size);
-    }
+    const Text typed = tabulon::fuzz::TextOf(bytes, size);
     if (tabulon::MatchCommand(typed) != Reference(typed)) std::abort();
     return 0;
 }

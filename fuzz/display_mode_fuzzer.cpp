@@ -2,8 +2,8 @@
 // value survives a write and a read, and a few plain properties of numbers hold.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
+#include "fuzz_input.h"
 #include "settings/display_mode.h"
 
 namespace {
@@ -36,14 +36,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    // Even inputs are UTF-16 code units; odd ones spell each byte as one unit.
-    Text text;
-    if (size % 2 == 0) {
-        text.resize(size / 2);
-        std::memcpy(text.data(), bytes, size);
-    } else {
-        text.assign(bytes, bytes + size);
-    }
+    const Text text = tabulon::fuzz::TextOf(bytes, size);
 
     const tabulon::DisplayModeParse parsed = tabulon::ParseDisplayMode(text);
     if (parsed.value)

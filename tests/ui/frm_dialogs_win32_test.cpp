@@ -14,19 +14,8 @@
 namespace tabulon {
 namespace {
 
-using testing_ui::Click;
-using testing_ui::ControlView;
-using testing_ui::Corners;
-using testing_ui::FailureOf;
-using testing_ui::FocusOfThread;
-using testing_ui::FontHeight;
-using testing_ui::ScreenDpi;
-using testing_ui::StoredSetting;
-using testing_ui::StoreSetting;
-using testing_ui::TwipsToPixels;
-using testing_ui::TypeText;
-using testing_ui::ViewControl;
-using testing_ui::WindowDriver;
+using namespace testing_ui;
+using testing_ui::TwipsToPixels;  // the tests' own, not the product's
 
 // A control as laid out, in twips; a null face is the platform's default font.
 struct Expected {

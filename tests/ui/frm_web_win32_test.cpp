@@ -17,21 +17,8 @@ namespace tabulon {
 namespace {
 
 namespace ts = testshell;
-using testing_ui::Click;
-using testing_ui::ControlView;
-using testing_ui::Corners;
-using testing_ui::FailureOf;
-using testing_ui::FocusOfThread;
-using testing_ui::FontHeight;
-using testing_ui::ListCount;
-using testing_ui::ListItem;
-using testing_ui::ScreenDpi;
-using testing_ui::SelectItem;
-using testing_ui::StoreSetting;
-using testing_ui::TwipsToPixels;
-using testing_ui::ViewControl;
-using testing_ui::WaitFor;
-using testing_ui::WindowDriver;
+using namespace testing_ui;
+using testing_ui::TwipsToPixels;  // the tests' own, not the product's
 
 ts::Window Site(TextView path, TextView title, TextView address) {
     return ts::Window{ts::Value::Str(path), ts::Value::Str(title), ts::Value::Str(address)};
