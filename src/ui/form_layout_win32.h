@@ -27,7 +27,7 @@ bool ReadNonClientMetrics(NONCLIENTMETRICSW& metrics);
 // that shows most of `beside` (the primary one without it), its corner inside it.
 POINT CentredBeside(HWND beside, int width, int height);
 
-// The window class and styles that make a control of the kind the spec names.
+// The window class and styles that make a control of its declared kind.
 struct ControlWindowStyle {
     const wchar_t* window_class;
     DWORD style;

@@ -40,9 +40,8 @@ struct ControlSpec {
 
 struct FormSpec {
     const wchar_t* caption;
-    int client_width, client_height;  // twips
-    std::span<const ControlSpec> controls;
-    int default_button;  // the push button Enter presses, as DM_GETDEFID reports it
+    int client_width, client_height;        // twips
+    std::span<const ControlSpec> controls;  // the default push button has BS_DEFPUSHBUTTON
 };
 
 }  // namespace tabulon

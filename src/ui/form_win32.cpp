@@ -20,6 +20,13 @@ const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_
 // waiting; a posted no-op lets it look again.
 void WakeModalLoop() { PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0); }
 
+// The push button Enter presses: the one declared with BS_DEFPUSHBUTTON, or none (0).
+int DefaultButton(const FormSpec& spec) {
+    for (const ControlSpec& c : spec.controls)
+        if (c.kind == ControlKind::kPushButton && (c.style & BS_DEFPUSHBUTTON)) return c.id;
+    return 0;
+}
+
 }  // namespace
 
 Form::Form(const FormSpec& spec, TextView name) : spec_(spec), name_(name) {}
@@ -110,17 +117,14 @@ void Form::RunModal() {
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
-void Form::Unload() {
+void Form::Unload() noexcept {
     if (!hwnd_) return;
     GiveBackForeground();
     DestroyWindow(hwnd_);
 }
 
 void Form::Destroy() noexcept {
-    if (hwnd_) {
-        GiveBackForeground();
-        DestroyWindow(hwnd_);
-    }
+    Unload();
     hwnd_ = nullptr;
     previous_foreground_ = nullptr;
     fonts_.Clear();
@@ -253,7 +257,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case DM_GETDEFID:
             // Lets IsDialogMessage put the default border back when the focus leaves a
             // push button for a control that is none.
-            if (spec_.default_button) return MAKELONG(spec_.default_button, DC_HASDEFID);
+            if (const int button = DefaultButton(spec_)) return MAKELONG(button, DC_HASDEFID);
             break;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:

@@ -37,7 +37,7 @@ class Form {
     virtual void OnCloseCommand() { Unload(); }
 
     // Closes and destroys the window; the object stays.
-    void Unload();
+    void Unload() noexcept;
 
     HWND Window() const { return hwnd_; }
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }

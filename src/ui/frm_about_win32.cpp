@@ -31,7 +31,7 @@ std::span<const ControlSpec> Controls() {
 }
 
 const FormSpec& Spec() {
-    static const FormSpec form{L"About Tabulon", 4245, 4785, Controls(), FrmAbout::kCmdOK};
+    static const FormSpec form{L"About Tabulon", 4245, 4785, Controls()};
     return form;
 }
 

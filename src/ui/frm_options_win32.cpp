@@ -34,7 +34,7 @@ const ControlSpec kControls[] = {
      kBlack, kFirst},
 };
 
-const FormSpec kForm{L"Tabulon Options", 4320, 4455, kControls, FrmOptions::kCmdOK};
+const FormSpec kForm{L"Tabulon Options", 4320, 4455, kControls};
 
 }  // namespace
 

@@ -18,7 +18,7 @@ const ControlSpec kControls[] = {
      kBlack, WS_GROUP | WS_DISABLED | BS_DEFPUSHBUTTON},
 };
 
-const FormSpec kForm{L"Tabulon", 7230, 2520, kControls, FrmWeb::kCmdSend};
+const FormSpec kForm{L"Tabulon", 7230, 2520, kControls};
 
 std::optional<std::size_t> SelectedIndex(HWND list) {
     const LRESULT index = SendMessageW(list, LB_GETCURSEL, 0, 0);
