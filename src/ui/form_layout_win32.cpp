@@ -106,13 +106,15 @@ void KeepClassicLook(HWND control) {
     if (set_window_theme) set_window_theme(control, L" ", L" ");
 }
 
+// DEFAULT_CHARSET, not ANSI_CHARSET: page titles come in any script, and only so do
+// font substitution and linking find the glyphs a face lacks.
 HFONT FormFonts::For(const FontSpec& spec, int dots_per_inch, TextView window) {
     HFONT font = nullptr;
     if (spec.face) {
-        font =
-            CreateFontW(-MulDiv(spec.hundredths_of_point, dots_per_inch, 7200), 0, 0, 0, FW_NORMAL,
-                        FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, spec.face);
+        font = CreateFontW(-MulDiv(spec.hundredths_of_point, dots_per_inch, 7200), 0, 0, 0,
+                           FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                           spec.face);
     } else {
         NONCLIENTMETRICSW metrics;
         if (ReadNonClientMetrics(metrics))

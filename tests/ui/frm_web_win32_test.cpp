@@ -168,6 +168,31 @@ TEST_F(FrmWebTest, PickFramesTheChosenLine) {
               u"I'm currently browsing:\r\n\r\n - http://two.example/\r\n\r\n");
 }
 
+// Page titles come in any script. The list keeps each line as the shell gave it, and
+// its font leaves Windows free to link in the glyphs Verdana lacks.
+TEST_F(FrmWebTest, TitlesInAnyScriptReachTheListIntact) {
+    // Titles in Chinese, Arabic and Hebrew, and one that mixes scripts with a character
+    // beyond the first 65,536 (a surrogate pair).
+    const Text chinese = u"\u4E2D\u6587\u65B0\u95FB";
+    const Text arabic = u"\u0623\u062E\u0628\u0627\u0631 \u0639\u0631\u0628\u064A\u0629";
+    const Text hebrew = u"\u05D7\u05D3\u05E9\u05D5\u05EA \u05D1\u05E2\u05D1\u05E8\u05D9\u05EA";
+    const Text mixed =
+        u"\u65E5\u672C (\u05E2\u05D1\u05E8\u05D9\u05EA, \u0639\u0631\u0628\u064A) \U0001F600";
+    ts::SetScenario(Shell(
+        {Site(kIe, chinese, u"http://zh.example/"), Site(kIe, arabic, u"http://ar.example/"),
+         Site(kIe, hebrew, u"http://he.example/"), Site(kIe, mixed, u"http://mixed.example/")}));
+    PickerView seen;
+    EXPECT_FALSE(Open([&](HWND w) {
+        seen = LookAt(w, thread_);
+        PostMessageW(w, WM_CLOSE, 0, 0);
+    }));
+    EXPECT_THAT(seen.items, ::testing::ElementsAre(chinese + u" - http://zh.example/",
+                                                   arabic + u" - http://ar.example/",
+                                                   hebrew + u" - http://he.example/",
+                                                   mixed + u" - http://mixed.example/"));
+    EXPECT_TRUE(seen.list.font_plain) << "a font of any character set";
+}
+
 TEST_F(FrmWebTest, AccessKeyAndEnterPressTheButton) {
     ts::SetScenario(Shell({Site(kIe, u"One", u"http://one.example/")}));
     StoreSetting(u"Show", u"0");

@@ -27,7 +27,7 @@ ControlView ViewControl(HWND control) {
             view.font_face = lf.lfFaceName;
             view.font_height = lf.lfHeight;
             view.font_plain = lf.lfWeight == FW_NORMAL && !lf.lfItalic && !lf.lfUnderline &&
-                              !lf.lfStrikeOut && lf.lfCharSet == ANSI_CHARSET;
+                              !lf.lfStrikeOut && lf.lfCharSet == DEFAULT_CHARSET;
         }
     }
     view.enabled = IsWindowEnabled(control);

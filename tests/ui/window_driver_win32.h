@@ -22,7 +22,7 @@ struct ControlView {
     RECT rect{};
     std::wstring font_face;
     LONG font_height = 0;
-    bool font_plain = false;  // normal weight, no italic/underline/strike-out, ANSI
+    bool font_plain = false;  // normal weight, no italic/underline/strike-out, DEFAULT_CHARSET
     bool enabled = false;
     bool visible = false;
     LONG style = 0;
