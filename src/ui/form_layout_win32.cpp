@@ -61,6 +61,14 @@ POINT CentredBeside(HWND beside, int width, int height) {
                  std::max(work.top, work.top + ((work.bottom - work.top) - height) / 2)};
 }
 
+Placement PlacementBeside(HWND foreground, HWND active) {
+    DWORD process = 0;
+    if (foreground) GetWindowThreadProcessId(foreground, &process);
+    if (!foreground || process != GetCurrentProcessId()) return Placement{active, false, nullptr};
+    const bool topmost = (GetWindowLongW(foreground, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    return Placement{foreground, topmost, foreground};
+}
+
 ControlWindowStyle StyleOf(const ControlSpec& c) {
     const wchar_t* window_class = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE | c.style;

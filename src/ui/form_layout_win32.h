@@ -27,6 +27,20 @@ bool ReadNonClientMetrics(NONCLIENTMETRICSW& metrics);
 // that shows most of `beside` (the primary one without it), its corner inside it.
 POINT CentredBeside(HWND beside, int width, int height);
 
+// How a window without an owner opens beside the one the user is in.
+struct Placement {
+    HWND beside = nullptr;     // centred on its monitor; none: the primary monitor
+    bool topmost = false;      // stays on top, as that window does
+    HWND give_back = nullptr;  // gets the foreground back at close; none: no window
+};
+
+// The foreground window counts only when this process owns it. When the user has
+// switched to another program meanwhile, Windows refuses us the foreground, and that
+// program's window may stay above everything (an on-screen keyboard, a video): the
+// window then opens beside `active`, the thread's active window if any, not on top,
+// and gives the foreground back to no one.
+Placement PlacementBeside(HWND foreground, HWND active);
+
 // The window class and styles that make a control of its declared kind.
 struct ControlWindowStyle {
     const wchar_t* window_class;

@@ -75,9 +75,10 @@ void Form::RunModal() {
     open_ = true;
     failure_ = nullptr;
     saved_focus_ = nullptr;
-    previous_foreground_ = GetForegroundWindow();
+    const Placement placement = PlacementBeside(GetForegroundWindow(), GetActiveWindow());
+    previous_foreground_ = placement.give_back;
     try {
-        Create();
+        Create(placement);
         OnLoad();
     } catch (...) {
         Destroy();
@@ -145,7 +146,7 @@ void Form::CollectPictureCopies() {
         if (c.kind == ControlKind::kPicture) logo_.CollectCopyOf(Control(c.id));
 }
 
-void Form::Create() {
+void Form::Create(const Placement& placement) {
     RegisterWindowClass();
     const int dpi = ScreenDotsPerInch();
 
@@ -160,10 +161,8 @@ void Form::Create() {
 
     // No owner window, so nothing keeps it above the window the user was in: it opens
     // centred on that window's monitor, and above it even when that one is topmost.
-    HWND foreground = previous_foreground_;
-    const POINT corner = CentredBeside(foreground, width, height);
-    if (foreground && (GetWindowLongW(foreground, GWL_EXSTYLE) & WS_EX_TOPMOST))
-        ex_style |= WS_EX_TOPMOST;
+    const POINT corner = CentredBeside(placement.beside, width, height);
+    if (placement.topmost) ex_style |= WS_EX_TOPMOST;
 
     if (!CreateWindowExW(ex_style, kWindowClass, spec_.caption, style, corner.x, corner.y, width,
                          height, nullptr, nullptr, ThisModule(), this)) {

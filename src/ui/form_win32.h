@@ -25,9 +25,10 @@ class Form {
 
     // Builds the window and its controls, runs OnLoad, shows the window in front of
     // the one that had the foreground, centred on that one's monitor, and runs its
-    // message loop until it is gone; the foreground then goes back. A failure of the
-    // load, or of any handler while the window was shown, is thrown from here. Throws
-    // a kBusy Failure when this window is already open on this thread.
+    // message loop until it is gone; the foreground then goes back. Another program's
+    // foreground window is left alone (PlacementBeside). A failure of the load, or of
+    // any handler while the window was shown, is thrown from here. Throws a kBusy
+    // Failure when this window is already open on this thread.
     void RunModal();
 
     // Handlers, all called inside the window procedure's exception barrier (OnLoad
@@ -50,7 +51,7 @@ class Form {
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT ColourControl(HDC dc, HWND control);
-    void Create();
+    void Create(const Placement& placement);
     void GiveBackForeground() noexcept;
     void CollectPictureCopies();
     void CreateControls(int dots_per_inch);

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "testshell/test_shell.h"
@@ -377,6 +380,176 @@ TEST_F(FormTest, OpensInFrontOfTheForegroundWindowAndGivesItBack) {
             EXPECT_EQ(frame.left, work.left + (work.right - work.left - width) / 2);
             EXPECT_EQ(frame.top, work.top + (work.bottom - work.top - height) / 2);
             EXPECT_EQ(GetForegroundWindow(), host.conversation());
+        }
+    }
+}
+
+// Another program's window, from tests/ui/another_program_win32.cpp run beside this
+// test program: it has the foreground once started, and stays on top if asked to.
+class AnotherProgram {
+  public:
+    explicit AnotherProgram(bool topmost) {
+        wchar_t path[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring command = path;
+        command.erase(command.find_last_of(L'\\') + 1);
+        command = L"\"" + command + L"ui_another_program.exe\"" + (topmost ? L"" : L" plain");
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process_))
+            return;
+        WaitFor([&] { return (window_ = WindowOf(process_.dwProcessId)) != nullptr; }, 10000);
+        if (window_) WaitFor([&] { return GetForegroundWindow() == window_; }, 5000);
+    }
+    ~AnotherProgram() {
+        if (!process_.hProcess) return;
+        if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0)
+            TerminateProcess(process_.hProcess, 1);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    AnotherProgram(const AnotherProgram&) = delete;
+    AnotherProgram& operator=(const AnotherProgram&) = delete;
+
+    HWND window() const { return window_; }
+
+    // As a click into it would: its window becomes the foreground window.
+    bool TakeForeground() const {
+        DWORD_PTR taken = 0;
+        SendMessageTimeoutW(window_, WM_APP, 0, 0, SMTO_ABORTIFHUNG, 5000, &taken);
+        return WaitFor([&] { return GetForegroundWindow() == window_; }, 5000);
+    }
+
+  private:
+    struct Search {
+        DWORD process_id;
+        HWND found;
+    };
+    static BOOL CALLBACK Visit(HWND w, LPARAM data) {
+        auto* search = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner != search->process_id || !IsWindowVisible(w)) return TRUE;
+        search->found = w;
+        return FALSE;
+    }
+    static HWND WindowOf(DWORD process_id) {
+        Search search{process_id, nullptr};
+        EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    PROCESS_INFORMATION process_{};
+    HWND window_ = nullptr;
+};
+
+bool IsTopmost(HWND window) { return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+// A window of this process that another of its threads made and keeps.
+class WindowOfAnotherThread {
+  public:
+    WindowOfAnotherThread()
+        : thread_([this] {
+              window_ = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"another thread", WS_POPUP, 0, 0,
+                                        10, 10, nullptr, nullptr, nullptr, nullptr);
+              made_ = true;
+              while (!done_) Sleep(10);
+              DestroyWindow(window_);
+          }) {
+        WaitFor([&] { return made_.load(); });
+    }
+    ~WindowOfAnotherThread() {
+        done_ = true;
+        thread_.join();
+    }
+    WindowOfAnotherThread(const WindowOfAnotherThread&) = delete;
+    WindowOfAnotherThread& operator=(const WindowOfAnotherThread&) = delete;
+    HWND window() const { return window_; }
+
+  private:
+    std::atomic<bool> made_{false}, done_{false};
+    HWND window_ = nullptr;
+    std::thread thread_;
+};
+
+// What a window asks of Windows as it opens depends on whose the foreground window is.
+// A window of this process, of any of its threads, is the one to open in front of;
+// another program's is not, topmost or not: the thread's active window, if any, says
+// where to open, and no window gets the foreground back.
+TEST(PlacementTest, OnlyAWindowOfThisProcessIsOpenedInFrontOf) {
+    const auto expect = [](const Placement& seen, HWND beside, bool topmost, HWND give_back) {
+        EXPECT_EQ(seen.beside, beside);
+        EXPECT_EQ(seen.topmost, topmost);
+        EXPECT_EQ(seen.give_back, give_back);
+    };
+    HostWindows own_topmost(true);
+    HostWindows own_plain(false);
+    HWND active = own_plain.conversation();
+    HWND gone = nullptr;
+    {
+        SCOPED_TRACE("this process's windows");
+        expect(PlacementBeside(own_topmost.conversation(), active), own_topmost.conversation(),
+               true, own_topmost.conversation());
+        expect(PlacementBeside(own_plain.other(), nullptr), own_plain.other(), false,
+               own_plain.other());
+        WindowOfAnotherThread of_another_thread;
+        ASSERT_NE(of_another_thread.window(), nullptr);
+        gone = of_another_thread.window();
+        expect(PlacementBeside(gone, active), gone, true, gone);
+    }
+    {
+        SCOPED_TRACE("no foreground window, or one that is gone");
+        expect(PlacementBeside(nullptr, active), active, false, nullptr);
+        expect(PlacementBeside(nullptr, nullptr), nullptr, false, nullptr);
+        ASSERT_FALSE(IsWindow(gone));
+        expect(PlacementBeside(gone, active), active, false, nullptr);
+    }
+    for (bool topmost : {true, false}) {
+        SCOPED_TRACE(topmost ? "another program's topmost window" : "another program's window");
+        AnotherProgram other(topmost);
+        ASSERT_NE(other.window(), nullptr);
+        ASSERT_EQ(IsTopmost(other.window()), topmost);
+        expect(PlacementBeside(other.window(), active), active, false, nullptr);
+        expect(PlacementBeside(other.window(), nullptr), nullptr, false, nullptr);
+    }
+}
+
+// The user switched to another program while the command was handled. Its window
+// keeps the foreground (Windows refuses it to us) and stays above ours when it is on
+// top: ours is no topmost window, opens centred on the primary monitor (this thread
+// has no active window left) and gives the foreground to no one when it closes.
+TEST_F(FormTest, AnotherProgramsForegroundWindowIsNeitherFollowedOnTopNorGivenBack) {
+    HostWindows host(false);
+    MONITORINFO primary{};
+    primary.cbSize = sizeof primary;
+    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
+    for (bool topmost : {true, false}) {
+        SCOPED_TRACE(topmost ? "topmost window of another program" : "window of another program");
+        AnotherProgram other(topmost);
+        ASSERT_NE(other.window(), nullptr);
+        for (const FormWindow& window : kAllWindows) {
+            SCOPED_TRACE(window.name);
+            ASSERT_TRUE(other.TakeForeground());
+            bool is_topmost = true, below_other = false;
+            RECT frame{};
+            Open(window, [&](HWND w) {
+                is_topmost = IsTopmost(w);
+                below_other = IsAbove(other.window(), w);
+                GetWindowRect(w, &frame);
+                // The system activates the window next below a closing one: the host's,
+                // so that a foreground that goes to the other program was handed to it.
+                SetWindowPos(host.conversation(), w, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            });
+            EXPECT_FALSE(is_topmost);
+            EXPECT_EQ(below_other, topmost);
+            const RECT& work = primary.rcWork;
+            const LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
+            EXPECT_EQ(frame.left, work.left + (work.right - work.left - width) / 2);
+            EXPECT_EQ(frame.top, work.top + (work.bottom - work.top - height) / 2);
+            EXPECT_NE(GetForegroundWindow(), other.window());
         }
     }
 }
