@@ -1,6 +1,7 @@
 #include "ui/form_layout_win32.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 
 #include "common/com_error_win32.h"
@@ -14,6 +15,8 @@ namespace {
 constexpr UINT kXpNonClientMetricsSize =
     offsetof(NONCLIENTMETRICSW, lfMessageFont) + sizeof(LOGFONTW);
 static_assert(kXpNonClientMetricsSize == 500);
+
+std::atomic<HighContrastQuery> g_high_contrast_query{&SystemHighContrastOn};
 
 // The work area of the monitor that shows most of the window, or of the primary one.
 RECT WorkAreaFor(HWND window) {
@@ -105,14 +108,32 @@ ControlWindowStyle StyleOf(const ControlSpec& c) {
 // Only comctl32 v6 themes controls, and it has uxtheme.dll
 // loaded by then; looked up at run time, so a system without it still loads the DLL.
 // A blank name matches no theme class; Windows takes an empty one too, Wine does not.
-void KeepClassicLook(HWND control) {
+// Two nulls drop the names again.
+void SetClassicLook(HWND control, bool classic) {
     HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
     if (!uxtheme) return;
     using SetWindowThemeFunction = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
     const auto set_window_theme = reinterpret_cast<SetWindowThemeFunction>(
         reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")));
-    if (set_window_theme) set_window_theme(control, L" ", L" ");
+    if (!set_window_theme) return;
+    if (classic)
+        set_window_theme(control, L" ", L" ");
+    else
+        set_window_theme(control, nullptr, nullptr);
 }
+
+bool SystemHighContrastOn() {
+    HIGHCONTRASTW setting{};
+    setting.cbSize = sizeof setting;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+void SetHighContrastQueryForTests(HighContrastQuery query) {
+    g_high_contrast_query = query ? query : &SystemHighContrastOn;
+}
+
+bool HighContrastOn() { return g_high_contrast_query.load()(); }
 
 // DEFAULT_CHARSET, not ANSI_CHARSET: page titles come in any script, and only so do
 // font substitution and linking find the glyphs a face lacks.

@@ -50,8 +50,19 @@ struct ControlWindowStyle {
 ControlWindowStyle StyleOf(const ControlSpec& control);
 
 // Under a theme, option buttons draw their text in the theme's colour instead of the
-// one WM_CTLCOLORSTATIC sets: this keeps a control unthemed.
-void KeepClassicLook(HWND control);
+// one WM_CTLCOLORSTATIC sets: `classic` keeps a control unthemed, and the system's
+// look comes back without it.
+void SetClassicLook(HWND control, bool classic);
+
+// Whether the user has high contrast on, as SPI_GETHIGHCONTRAST reports it.
+bool SystemHighContrastOn();
+
+// What the windows go by, when they open and whenever the system's colours change:
+// SystemHighContrastOn, unless a test has put its own answer in its place (Wine keeps
+// no such setting and always answers off). Null puts the system's answer back.
+using HighContrastQuery = bool (*)();
+void SetHighContrastQueryForTests(HighContrastQuery query);
+bool HighContrastOn();
 
 // The fonts of one window, deleted when it goes.
 class FormFonts {

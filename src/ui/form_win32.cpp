@@ -149,6 +149,7 @@ void Form::CollectPictureCopies() {
 void Form::Create(const Placement& placement) {
     RegisterWindowClass();
     const int dpi = ScreenDotsPerInch();
+    high_contrast_ = HighContrastOn();
 
     // A fixed frame: caption and close box, no sizing border, no minimise or maximise.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
@@ -184,7 +185,7 @@ void Form::CreateControls(int dots_per_inch) {
                                        ThisModule(), nullptr);
         if (!control) ThrowLastError(u"Creating a control of the " + name_ + u" window");
 
-        if (c.kind == ControlKind::kOptionButton) KeepClassicLook(control);
+        if (c.kind == ControlKind::kOptionButton && !high_contrast_) SetClassicLook(control, true);
         if (c.kind == ControlKind::kPicture) {
             const HBITMAP bitmap = logo_.ShowIn(control);
             // Never stretched: the control takes the picture's own size, centred in its
@@ -201,19 +202,48 @@ void Form::CreateControls(int dots_per_inch) {
     }
 }
 
+// Under high contrast, text and background take the colours the user chose for
+// windows, whatever the product's own are.
 LRESULT Form::ColourControl(HDC dc, HWND control) {
     const int id = GetDlgCtrlID(control);
     for (const ControlSpec& c : spec_.controls) {
         if (c.id != id) continue;
-        SetTextColor(dc, c.colour);
-        SetBkColor(dc, kWhite);
-        // A label erases with the window's own white: one that repaints by itself (at
-        // the first Alt or Tab, WM_UPDATEUISTATE) would otherwise draw over its old text.
+        SetTextColor(dc, high_contrast_ ? GetSysColor(COLOR_WINDOWTEXT) : c.colour);
+        SetBkColor(dc, high_contrast_ ? GetSysColor(COLOR_WINDOW) : kWhite);
+        // A label erases with the window's own background: one that repaints by itself
+        // (at the first Alt or Tab, WM_UPDATEUISTATE) would otherwise draw over its old
+        // text.
         if (c.kind == ControlKind::kLabel || c.kind == ControlKind::kPicture)
             SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+        return reinterpret_cast<LRESULT>(high_contrast_ ? GetSysColorBrush(COLOR_WINDOW)
+                                                        : GetStockObject(WHITE_BRUSH));
     }
     return 0;
+}
+
+// The class's white brush is shared by every window of the class; under high contrast
+// this one erases itself.
+bool Form::EraseInSystemColours(HDC dc) {
+    if (!high_contrast_) return false;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    return true;
+}
+
+// High contrast comes and goes with a change of the system's colours. Option buttons
+// take the system's look under it. The controls are told of the change by nobody
+// else; they and the window repaint.
+void Form::FollowSystemColours() {
+    const bool high_contrast = HighContrastOn();
+    if (high_contrast != high_contrast_) {
+        high_contrast_ = high_contrast;
+        for (const ControlSpec& c : spec_.controls)
+            if (c.kind == ControlKind::kOptionButton) SetClassicLook(Control(c.id), !high_contrast);
+    }
+    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -264,6 +294,15 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             if (LRESULT brush =
                     ColourControl(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)))
                 return brush;
+            break;
+        case WM_ERASEBKGND:
+            if (EraseInSystemColours(reinterpret_cast<HDC>(wparam))) return 1;
+            break;
+        case WM_SYSCOLORCHANGE:
+            FollowSystemColours();
+            break;
+        case WM_SETTINGCHANGE:
+            if (wparam == SPI_SETHIGHCONTRAST) FollowSystemColours();
             break;
         case WM_ACTIVATE:
             // A plain window does not keep its focus over a switch to another window.

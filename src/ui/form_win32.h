@@ -51,6 +51,8 @@ class Form {
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT ColourControl(HDC dc, HWND control);
+    bool EraseInSystemColours(HDC dc);
+    void FollowSystemColours();
     void Create(const Placement& placement);
     void GiveBackForeground() noexcept;
     void CollectPictureCopies();
@@ -65,6 +67,7 @@ class Form {
     FormFonts fonts_;
     LogoImage logo_;
     HWND saved_focus_ = nullptr;
+    bool high_contrast_ = false;          // the system's colours instead of the product's
     HWND previous_foreground_ = nullptr;  // the window to give the foreground back to
     std::exception_ptr failure_;
 };

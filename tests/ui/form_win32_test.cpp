@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -28,6 +31,7 @@ namespace ts = testshell;
 using testing_ui::FailureOf;
 using testing_ui::FocusOfThread;
 using testing_ui::Render;
+using testing_ui::RenderBackground;
 using testing_ui::StoreSetting;
 using testing_ui::WaitFor;
 using testing_ui::WindowDriver;
@@ -234,6 +238,276 @@ TEST_F(FormTest, UnderVisualStylesKeepsItsColoursAndLeavesNoGdiObjectBehind) {
         const DWORD after = testing_ui::GdiObjectCount();
         EXPECT_LE(after, before + 2) << "GDI objects " << before << " before 50 openings";
     }
+}
+
+// Stands in for the user's high-contrast setting while it lives (Wine keeps none and
+// answers off) and, as Windows does when the setting changes, puts in a scheme of
+// its own, yellow text on black: SetSysColors tells every top-level window with
+// WM_SYSCOLORCHANGE.
+class HighContrast {
+  public:
+    static constexpr COLORREF kText = RGB(0xFF, 0xFF, 0x00);
+    static constexpr COLORREF kWindow = RGB(0x00, 0x00, 0x00);
+
+    HighContrast() : saved_{GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT)} {
+        SetHighContrastQueryForTests(&IsOn);
+    }
+    ~HighContrast() {
+        Turn(false);
+        SetHighContrastQueryForTests(nullptr);
+    }
+    HighContrast(const HighContrast&) = delete;
+    HighContrast& operator=(const HighContrast&) = delete;
+
+    void Turn(bool on) {
+        on_ = on;
+        const INT elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT};
+        const COLORREF scheme[] = {kWindow, kText};
+        SetSysColors(2, elements, on ? scheme : saved_);
+    }
+    // The setting alone, with the colours as they are.
+    void Answer(bool on) { on_ = on; }
+
+  private:
+    static bool IsOn() { return on_; }
+    static inline std::atomic<bool> on_{false};
+    const COLORREF saved_[2];
+};
+
+// Every control whose colours a window sets, with the message it asks for them by and
+// its text colour outside high contrast.
+struct ColouredControl {
+    int id;
+    UINT message;
+    COLORREF colour;
+    bool label;
+};
+const std::vector<ColouredControl> kPickerColoured = {
+    {FrmWeb::kLabel1, WM_CTLCOLORSTATIC, kBlue, true},
+    {FrmWeb::kList1, WM_CTLCOLORLISTBOX, kGreen, false}};
+const std::vector<ColouredControl> kOptionsColoured = {
+    {FrmOptions::kLabel1, WM_CTLCOLORSTATIC, kRed, true},
+    {FrmOptions::kLabel2, WM_CTLCOLORSTATIC, kRed, true},
+    {FrmOptions::kLabel3, WM_CTLCOLORSTATIC, kRed, true},
+    {FrmOptions::kImage1, WM_CTLCOLORSTATIC, kBlack, false},
+    {FrmOptions::kOptShow0, WM_CTLCOLORSTATIC, kBlue, false},
+    {FrmOptions::kOptShow0 + 1, WM_CTLCOLORSTATIC, kBlue, false},
+    {FrmOptions::kOptShow0 + 2, WM_CTLCOLORSTATIC, kBlue, false},
+    {FrmOptions::kTxtBefore, WM_CTLCOLOREDIT, kGreen, false},
+    {FrmOptions::kTxtAfter, WM_CTLCOLOREDIT, kGreen, false}};
+const std::vector<ColouredControl> kAboutColoured = {
+    {FrmAbout::kLabel1, WM_CTLCOLORSTATIC, kBlue, true},
+    {FrmAbout::kLabel2, WM_CTLCOLORSTATIC, kGreen, true},
+    {FrmAbout::kLabel3, WM_CTLCOLORSTATIC, kRed, true},
+    {FrmAbout::kLabel4, WM_CTLCOLORSTATIC, kRed, true},
+    {FrmAbout::kLabel5, WM_CTLCOLORSTATIC, kOrange, true},
+    {FrmAbout::kImage1, WM_CTLCOLORSTATIC, kBlack, false}};
+
+bool IsOptionButton(int id) {
+    return id >= FrmOptions::kOptShow0 && id < FrmOptions::kOptShow0 + 3;
+}
+
+// What the window procedure hands back when a control asks for its colours.
+struct HandedBack {
+    HBRUSH brush = nullptr;
+    COLORREF text = 0;
+    COLORREF background = 0;
+};
+
+HandedBack AskColours(HWND window, int id, UINT message) {
+    HandedBack seen;
+    HDC dc = CreateCompatibleDC(nullptr);
+    seen.brush =
+        reinterpret_cast<HBRUSH>(SendMessageW(window, message, reinterpret_cast<WPARAM>(dc),
+                                              reinterpret_cast<LPARAM>(GetDlgItem(window, id))));
+    seen.text = GetTextColor(dc);
+    seen.background = GetBkColor(dc);
+    DeleteDC(dc);
+    return seen;
+}
+
+// Under high contrast the windows draw in the colours the user chose for windows:
+// every control's text and background, and the window's own. Option buttons keep the
+// look the system gives them, themed under visual styles.
+TEST_F(FormTest, UnderHighContrastDrawInTheSystemsWindowColours) {
+    HighContrast high_contrast;
+    high_contrast.Turn(true);
+    const std::pair<FormWindow, std::vector<ColouredControl>> windows[] = {
+        {kPicker, kPickerColoured}, {kOptions, kOptionsColoured}, {kAbout, kAboutColoured}};
+    for (bool styles : {false, true}) {
+        SCOPED_TRACE(styles ? "visual styles" : "classic controls");
+        std::optional<testing_ui::CommonControls6> visual_styles;
+        if (styles) {
+            visual_styles.emplace();
+            ASSERT_TRUE(visual_styles->active());
+        }
+        for (const auto& [window, controls] : windows) {
+            SCOPED_TRACE(window.name);
+            struct Seen {
+                HandedBack asked;
+                int unerased, in_scheme, in_own_colour;
+                bool themed;
+            };
+            std::vector<Seen> seen;
+            HBRUSH system_brush = nullptr;
+            int background_pixels = 0, in_window_colour = -1;
+            Open(window, [&](HWND w) {
+                system_brush = GetSysColorBrush(COLOR_WINDOW);
+                for (const ColouredControl& c : controls) {
+                    const testing_ui::Rendering painted = Render(GetDlgItem(w, c.id), kMagenta);
+                    seen.push_back({AskColours(w, c.id, c.message), painted.Count(kMagenta),
+                                    painted.Count(HighContrast::kText), painted.Count(c.colour),
+                                    GetWindowTheme(GetDlgItem(w, c.id)) != nullptr});
+                }
+                const testing_ui::Rendering background = RenderBackground(w, kMagenta);
+                background_pixels = static_cast<int>(background.pixels.size());
+                in_window_colour = background.Count(HighContrast::kWindow);
+            });
+            EXPECT_GT(background_pixels, 0);
+            EXPECT_EQ(in_window_colour, background_pixels) << "the window erases in its colour";
+            ASSERT_EQ(seen.size(), controls.size());
+            for (std::size_t i = 0; i < controls.size(); ++i) {
+                SCOPED_TRACE("control " + std::to_string(controls[i].id));
+                EXPECT_EQ(seen[i].asked.brush, system_brush);
+                EXPECT_EQ(seen[i].asked.text, HighContrast::kText);
+                EXPECT_EQ(seen[i].asked.background, HighContrast::kWindow);
+                if (controls[i].label) {
+                    EXPECT_EQ(seen[i].unerased, 0);
+                    EXPECT_GT(seen[i].in_scheme, 0) << "its text in the scheme's colour";
+                    EXPECT_EQ(seen[i].in_own_colour, 0);
+                }
+                if (IsOptionButton(controls[i].id)) {
+                    EXPECT_EQ(seen[i].themed, styles);
+                }
+            }
+        }
+    }
+}
+
+// Counts, while it lives, the messages that windows of this thread are sent (as
+// SendMessage and BeginPaint send them); read from any thread.
+class MessagesSent {
+  public:
+    MessagesSent() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        seen_.clear();
+        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &Record, nullptr, GetCurrentThreadId());
+    }
+    ~MessagesSent() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+    }
+    MessagesSent(const MessagesSent&) = delete;
+    MessagesSent& operator=(const MessagesSent&) = delete;
+    bool active() const { return hook_ != nullptr; }
+    int Count(HWND window, UINT message) const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return static_cast<int>(std::count(seen_.begin(), seen_.end(), std::pair{window, message}));
+    }
+
+  private:
+    static LRESULT CALLBACK Record(int code, WPARAM wparam, LPARAM lparam) {
+        if (code == HC_ACTION) {
+            const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lparam);
+            const std::lock_guard<std::mutex> lock(mutex_);
+            seen_.emplace_back(sent->hwnd, sent->message);
+        }
+        return CallNextHookEx(nullptr, code, wparam, lparam);
+    }
+    static inline std::mutex mutex_;
+    static inline std::vector<std::pair<HWND, UINT>> seen_;
+    HHOOK hook_ = nullptr;
+};
+
+// High contrast turned on and off while a window is open, as Windows announces it:
+// each change of the system's colours switches the colours handed out, the option
+// buttons' look and the window's background at once, and reaches every control, which
+// nobody else tells. A WM_SETTINGCHANGE for the setting does the same. Each of them
+// repaints the window and its controls, erasing them.
+TEST_F(FormTest, HighContrastComingAndGoingSwitchesAtOnce) {
+    testing_ui::CommonControls6 visual_styles;
+    ASSERT_TRUE(visual_styles.active());
+    HighContrast high_contrast;
+    MessagesSent sent;
+    ASSERT_TRUE(sent.active());
+
+    struct Look {
+        bool system_brush;
+        HandedBack label, box;
+        bool option_themed;
+        COLORREF background;
+    };
+    std::vector<Look> looks;
+    std::vector<HWND> controls;
+    bool repainted_after_setting = false, repainted_after_colours = false;
+    Open(kOptions, [&](HWND w) {
+        for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            controls.push_back(c);
+        const auto look = [&] {
+            Look l;
+            l.label = AskColours(w, FrmOptions::kLabel1, WM_CTLCOLORSTATIC);
+            l.box = AskColours(w, FrmOptions::kTxtBefore, WM_CTLCOLOREDIT);
+            l.system_brush =
+                l.label.brush == GetSysColorBrush(COLOR_WINDOW) && l.box.brush == l.label.brush;
+            l.option_themed = GetWindowTheme(GetDlgItem(w, FrmOptions::kOptShow0)) != nullptr;
+            const testing_ui::Rendering background = RenderBackground(w, kMagenta);
+            l.background = background.pixels.empty() ? kMagenta : background.pixels.front();
+            if (background.Count(l.background) != static_cast<int>(background.pixels.size()))
+                l.background = kMagenta;
+            return l;
+        };
+        // Whether the window and each control are erased again after `change`.
+        const auto repaints = [&](const std::function<void()>& change) {
+            std::vector<int> before;
+            before.push_back(sent.Count(w, WM_ERASEBKGND));
+            for (HWND c : controls) before.push_back(sent.Count(c, WM_ERASEBKGND));
+            change();
+            return WaitFor(
+                [&] {
+                    if (sent.Count(w, WM_ERASEBKGND) <= before[0]) return false;
+                    for (std::size_t i = 0; i < controls.size(); ++i)
+                        if (sent.Count(controls[i], WM_ERASEBKGND) <= before[i + 1]) return false;
+                    return true;
+                },
+                2000);
+        };
+        looks.push_back(look());
+        high_contrast.Turn(true);
+        looks.push_back(look());
+        high_contrast.Turn(false);
+        looks.push_back(look());
+        repainted_after_setting = repaints([&] {
+            high_contrast.Answer(true);
+            SendMessageW(w, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        });
+        looks.push_back(look());
+        repainted_after_colours = repaints([&] { SendMessageW(w, WM_SYSCOLORCHANGE, 0, 0); });
+    });
+    ASSERT_EQ(looks.size(), 4u);
+    const COLORREF white = RGB(0xFF, 0xFF, 0xFF);
+    const struct {
+        const char* name;
+        bool high_contrast;
+        COLORREF text, window;
+    } expected[] = {
+        {"opened", false, kRed, white},
+        {"turned on", true, HighContrast::kText, HighContrast::kWindow},
+        {"turned off", false, kRed, white},
+        {"setting changed", true, GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW)}};
+    for (std::size_t i = 0; i < looks.size(); ++i) {
+        SCOPED_TRACE(expected[i].name);
+        const Look& l = looks[i];
+        EXPECT_EQ(l.system_brush, expected[i].high_contrast);
+        EXPECT_EQ(l.label.text, expected[i].text);
+        EXPECT_EQ(l.label.background, expected[i].window);
+        EXPECT_EQ(l.box.text, expected[i].high_contrast ? expected[i].text : kGreen);
+        EXPECT_EQ(l.option_themed, expected[i].high_contrast);
+        EXPECT_EQ(l.background, expected[i].window);
+    }
+    EXPECT_TRUE(repainted_after_setting);
+    EXPECT_TRUE(repainted_after_colours);
+    ASSERT_FALSE(controls.empty());
+    for (HWND c : controls)
+        EXPECT_EQ(sent.Count(c, WM_SYSCOLORCHANGE), 4) << "control " << GetDlgCtrlID(c);
 }
 
 // Presses Tab at the control that has the focus and waits for the focus to move on.

@@ -110,9 +110,12 @@ int Rendering::Count(COLORREF colour) const {
     return count;
 }
 
-Rendering Render(HWND control, COLORREF fill) {
+namespace {
+
+// The window's client area, first filled with fill, as paint draws it.
+Rendering RenderWith(HWND window, COLORREF fill, const std::function<void(HDC)>& paint) {
     RECT r{};
-    GetClientRect(control, &r);
+    GetClientRect(window, &r);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = r.right;
@@ -129,8 +132,7 @@ Rendering Render(HWND control, COLORREF fill) {
         HBRUSH brush = CreateSolidBrush(fill);
         FillRect(dc, &r, brush);
         DeleteObject(brush);
-        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
-                     PRF_CLIENT | PRF_ERASEBKGND);
+        paint(dc);
         GdiFlush();
         const auto* pixel = static_cast<const DWORD*>(bits);
         for (LONG i = 0; i < r.right * r.bottom; ++i) {
@@ -142,6 +144,21 @@ Rendering Render(HWND control, COLORREF fill) {
     if (canvas) DeleteObject(canvas);
     if (dc) DeleteDC(dc);
     return rendering;
+}
+
+}  // namespace
+
+Rendering Render(HWND control, COLORREF fill) {
+    return RenderWith(control, fill, [&](HDC dc) {
+        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
+                     PRF_CLIENT | PRF_ERASEBKGND);
+    });
+}
+
+Rendering RenderBackground(HWND window, COLORREF fill) {
+    return RenderWith(window, fill, [&](HDC dc) {
+        SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    });
 }
 
 CommonControls6::CommonControls6() {

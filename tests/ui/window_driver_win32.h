@@ -63,6 +63,8 @@ struct Rendering {
     int Count(COLORREF colour) const;
 };
 Rendering Render(HWND control, COLORREF fill);
+// A window's client area as it erases it (WM_ERASEBKGND), on a canvas filled the same.
+Rendering RenderBackground(HWND window, COLORREF fill);
 
 // While it lives, windows this thread creates take their controls from comctl32 6.0,
 // as in a host whose manifest asks for visual styles.
