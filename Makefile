@@ -70,8 +70,9 @@ demo: deps
 	scripts/demo.sh
 
 # Pictures of the three windows at 96 and 120 dpi in docs/screenshots (needs xvfb).
-screenshots: win32
-	scripts/screenshots.sh build/win32
+screenshots: deps
+	$(MAKE) win$(RUN_WIDTH)
+	scripts/screenshots.sh build/win$(RUN_WIDTH)
 
 clean:
 	rm -rf build
