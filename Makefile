@@ -1,12 +1,13 @@
-# Front door. `make test` builds both presets and runs every test; `make demo`
-# registers TB.dll in a throwaway Wine prefix and drives it like a host.
+# Front door. `make test` builds every preset and runs every test; `make demo`
+# registers TB.dll in a throwaway Wine prefix and drives it like a host. TB.dll is
+# built at both widths: 32-bit for the host, 64-bit for 64-bit script hosts.
 SHELL := /bin/bash
 JOBS ?= 2
 
-.PHONY: all deps native win32 test test-native test-win32 test-asan test-fuzz \
-        test-reproducible bench soak dist demo screenshots clean
+.PHONY: all deps native win32 win64 test test-native test-windows test-win32 test-win64 \
+        test-asan test-fuzz test-reproducible bench soak dist demo screenshots clean
 
-all: native win32
+all: native win32 win64
 
 deps:
 	@scripts/install-deps.sh
@@ -15,15 +16,20 @@ native: deps
 	cmake --preset native >/dev/null
 	cmake --build --preset native -j $(JOBS)
 
-win32: deps
-	cmake --preset win32 >/dev/null
-	cmake --build --preset win32 -j $(JOBS)
+win32 win64: deps
+	cmake --preset $@ >/dev/null
+	cmake --build --preset $@ -j $(JOBS)
 
 test-native: native
 	ctest --preset native
 
-test-win32: win32
-	ctest --preset win32
+# Both widths' suites, each where this machine can run it, and a line saying which ran.
+test-windows: win32 win64
+	scripts/test-windows.sh
+
+# One width's whole suite, for day-to-day work (32 needs a machine that runs 32-bit code).
+test-win32 test-win64: test-%: %
+	ctest --preset $*
 
 # The portable tests again under ASan and UBSan, and each fuzz target for 30 s.
 test-asan: deps
@@ -40,26 +46,33 @@ test-fuzz: deps
 test-reproducible: deps
 	scripts/check-reproducible.sh
 
-test: test-native test-win32 test-asan test-fuzz test-reproducible
+test: test-native test-windows test-asan test-fuzz test-reproducible
+
+# The width these targets run: 32 where this machine runs 32-bit programs, else 64.
+RUN_WIDTH = $(shell cmake/wine-probe.sh 32 >/dev/null && echo 32 || echo 64)
 
 # Timings of TB.dll under Wine; not part of the tests.
-bench: win32
-	tools/bench/run.sh build/win32
+bench: deps
+	$(MAKE) win$(RUN_WIDTH)
+	tools/bench/run.sh build/win$(RUN_WIDTH)
 
 # 100,000 rounds of late-bound calls and 1,000 openings of each window (about 3 min);
 # fails when the process grows. ctest runs a short round of the same.
-soak: win32
-	cmake --build build/win32 --target soak
+soak: deps
+	$(MAKE) win$(RUN_WIDTH)
+	@echo "soak: the $(RUN_WIDTH)-bit TB.dll under $(RUN_WIDTH)-bit Wine"
+	cmake --build build/win$(RUN_WIDTH) --target soak
 
 dist: deps
 	scripts/dist.sh
 
-demo: win32
-	scripts/demo.sh build/win32
+demo: deps
+	scripts/demo.sh
 
 # Pictures of the three windows at 96 and 120 dpi in docs/screenshots (needs xvfb).
-screenshots: win32
-	scripts/screenshots.sh build/win32
+screenshots: deps
+	$(MAKE) win$(RUN_WIDTH)
+	scripts/screenshots.sh build/win$(RUN_WIDTH)
 
 clean:
 	rm -rf build

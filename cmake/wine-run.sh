@@ -1,14 +1,27 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in the build folder's own prefix:
-#   wine-run.sh PREFIX PROGRAM [ARGS...]
-# The prefix is made once (under a lock, since ctest runs tests side by side)
-# with the null graphics driver, so windows work without a display.
+# Runs a Windows program under Wine of the given width in a prefix of the build folder:
+#   wine-run.sh 32|64 PREFIX [PROGRAM [ARGS...]]
+# PROGRAM "wineserver" is that width's server (wineserver -w, -k). The prefix is made
+# once (under a lock, since ctest runs tests side by side) with the null graphics
+# driver, so windows work without a display; without PROGRAM only that is done.
 set -eu
-prefix=$1
-shift
+width=$1 prefix=$2
+shift 2
 
-export WINEPREFIX=$prefix
-export WINEARCH=win32
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=build-machine.paths
+. "$here/build-machine.paths"
+case $width in
+    32) loader=$WINE_LOADER_32 server=$WINE_SERVER_32 arch=win32 ;;
+    64) loader=$WINE_LOADER_64 server=$WINE_SERVER_64 arch=win64 ;;
+    *) echo "wine-run: width is 32 or 64, not '$width'" >&2; exit 2 ;;
+esac
+if [ ! -x "$loader" ]; then
+    echo "wine-run: no $width-bit Wine here ($loader is missing)" >&2
+    exit 127
+fi
+
+export WINEPREFIX=$prefix WINEARCH=$arch WINELOADER=$loader WINESERVER=$server
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
@@ -17,20 +30,30 @@ mkdir -p "$(dirname "$prefix")"
     flock 9
     if [ ! -f "$prefix/.tabulon-ready" ]; then
         rm -rf "$prefix"
-        wineboot -i >/dev/null 2>&1
-        wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-        wineserver -w
+        rc=0
+        "$loader" wineboot -i >/dev/null 2>&1 || rc=$?
+        if [ $rc -eq 126 ]; then
+            echo "wine-run: this machine cannot run $width-bit programs ($loader: exit 126)" >&2
+            exit 126
+        fi
+        "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+        "$server" -w
         touch "$prefix/.tabulon-ready"
     fi
 ) 9>"$prefix.lock"
 
+if [ "${1:-}" = wineserver ]; then
+    shift
+    exec "$server" "$@"
+fi
+
 # Keep the server up for 10 s after the last program: starting it costs seconds, a
 # program under a running server a few hundredths.
-if wineserver -p10 </dev/null >/dev/null 2>&1; then
+if "$server" -p10 </dev/null >/dev/null 2>&1; then
     # A new server: its system processes start with the first program and inherit
     # its output. Start them here, away from the caller's pipe, or a test runner
     # waits for them to exit.
-    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    "$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
 fi
 
 [ $# -eq 0 ] && exit 0
@@ -39,10 +62,10 @@ fi
 # Windows program is an exception with its own exit code, not a signal, so only this
 # gets one more run, said out loud.
 rc=0
-wine "$@" || rc=$?
+"$loader" "$@" || rc=$?
 if [ $rc -eq 139 ]; then
     echo "wine-run: Wine died of SIGSEGV running $1; running it once more" >&2
     rc=0
-    wine "$@" || rc=$?
+    "$loader" "$@" || rc=$?
 fi
 exit $rc

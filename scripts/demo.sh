@@ -3,12 +3,30 @@
 # drives it with tabulon-host exactly as the chat client's add-on host would.
 # The Shell class in that prefix is the stand-in from tools/testshell, showing a
 # small browsing session (Wine's own shell cannot list windows).
-#   scripts/demo.sh BUILD_DIR
+#   scripts/demo.sh [BUILD_DIR]
+# Without BUILD_DIR it builds and shows the 32-bit TB.dll, the host's, where this
+# machine runs 32-bit programs, and the 64-bit one otherwise.
 set -euo pipefail
-build=$(realpath "${1:-build/win32}")
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [ $# -eq 0 ]; then
+    if why=$("$root/cmake/wine-probe.sh" 32); then
+        width=32
+        echo "demo: the 32-bit TB.dll, as the host loads it, under 32-bit Wine"
+    elif why64=$("$root/cmake/wine-probe.sh" 64); then
+        width=64
+        echo "demo: the 64-bit TB.dll under 64-bit Wine; the 32-bit one cannot run here: $why"
+    else
+        echo "demo: no Wine runs on this machine: $why; $why64" >&2
+        exit 1
+    fi
+    make -C "$root" --no-print-directory "win$width"
+    build=$root/build/win$width
+else
+    build=$(realpath "$1")
+    width=$(sed -n 's/^TABULON_WIDTH:INTERNAL=//p' "$build/CMakeCache.txt")
+fi
 prefix=$build/demo-prefix
-run() { "$root/cmake/wine-run.sh" "$prefix" "$@"; }
+run() { "$root/cmake/wine-run.sh" "$width" "$prefix" "$@"; }
 windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 settings='HKCU\Software\VB and VBA Program Settings\Vantorel\Tabulon'
 host=$build/tools/tabulon-host.exe
@@ -28,7 +46,7 @@ C:\Program Files\Internet Explorer	Wikipedia, die freie Enzyklopädie — Züric
 C:\Program Files\Internet Explorer	東京の天気	https://tenki.example.jp/tokyo
 SESSION
 sed 's/\t/  |  /g' "$session"
-"$root/tools/testshell/install-in-prefix.sh" "$prefix" "$build/tools/testshell/testshell.dll"
+"$root/tools/testshell/install-in-prefix.sh" "$width" "$prefix" "$build/tools/testshell/testshell.dll"
 export TABULON_TEST_SHELL
 TABULON_TEST_SHELL=$(windows_path "$session")
 

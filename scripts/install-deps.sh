@@ -3,12 +3,15 @@
 # it does nothing, and asks for no rights, when everything is already there.
 set -euo pipefail
 
+# The same names on Debian 12 and 13. wine32 is installed where the kernel cannot
+# run it too: whether it runs is asked of the machine (cmake/wine-probe.sh).
 packages=(
-  g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-tools
-  wine wine32:i386 libwine-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
+  mingw-w64-tools
+  wine wine32:i386 wine64 libwine-dev
   cmake make g++ googletest libgtest-dev libgmock-dev
-  binutils-mingw-w64-i686
-  clang libclang-rt-14-dev clang-format
+  clang libclang-rt-dev clang-format
   unzip zip
   wixl msitools faketime
 )

@@ -2,7 +2,7 @@
 # Pictures of the three windows at 96 and 120 dots per inch, as PNG files in
 # docs/screenshots. Runs them for real: Wine's X11 driver on a private Xvfb
 # display, in a prefix of its own (the test prefixes use the null driver).
-#   scripts/screenshots.sh [BUILD_FOLDER]   (default: build/win32)
+#   scripts/screenshots.sh [BUILD_FOLDER]   (default: build/win32; build/win64 works too)
 # Needs xvfb, ImageMagick's convert and Wine's fonts; it installs them when missing.
 set -euo pipefail
 
@@ -18,8 +18,15 @@ wine_fonts=/usr/share/wine/fonts
 cmake --build "$build" --target ui_gallery -j2 >/dev/null
 gallery=$build/tests/ui/ui_gallery.exe
 
+# Wine of the build's width, its loader and server by path (cmake/build-machine.paths).
+width=$(sed -n 's/^TABULON_WIDTH:INTERNAL=//p' "$build/CMakeCache.txt")
+. "$root/cmake/build-machine.paths"
+loader_var=WINE_LOADER_$width server_var=WINE_SERVER_$width
+wine() { "${!loader_var}" "$@"; }
+wineserver() { "${!server_var}" "$@"; }
+export WINELOADER=${!loader_var} WINESERVER=${!server_var}
 export WINEPREFIX=$build/screenshot-prefix
-export WINEARCH=win32
+export WINEARCH=win$width
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -45,7 +52,7 @@ done
 
 if [ ! -f "$WINEPREFIX/.tabulon-screenshots" ]; then
     rm -rf "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
+    wine wineboot -i >/dev/null 2>&1
     # Wine draws the frames itself: there is no window manager on the display.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1

@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "common/bstr_win32.h"
 #include "common/module_lock_win32.h"
 #include "common/registry_key_win32.h"
 #include "tb_h.h"
@@ -20,6 +19,15 @@ namespace {
 
 constexpr wchar_t kProgId[] = L"Quenlar.TB";
 constexpr wchar_t kClassName[] = L"TB";
+// The type library is registered under the key of its own platform (win32 or win64),
+// and only that key is removed again: the other width's DLL may be registered too.
+#ifdef _WIN64
+constexpr SYSKIND kSysKind = SYS_WIN64;
+constexpr wchar_t kSysKindKey[] = L"win64";
+#else
+constexpr SYSKIND kSysKind = SYS_WIN32;
+constexpr wchar_t kSysKindKey[] = L"win32";
+#endif
 
 std::wstring GuidText(REFGUID guid) {
     wchar_t text[40] = {};
@@ -108,11 +116,13 @@ HRESULT RegisterTBServer() noexcept {
 HRESULT UnregisterTBServer() noexcept {
     try {
         HRESULT result = S_OK;
-        Bstr registeredPath;
-        const bool registered =
-            SUCCEEDED(QueryPathOfRegTypeLib(LIBID_Quenlar, 1, 0, 0, registeredPath.put()));
-        if (registered) {
-            const HRESULT hr = UnRegisterTypeLib(LIBID_Quenlar, 1, 0, 0, SYS_WIN32);
+        // Not QueryPathOfRegTypeLib: it falls back to the other platform's key.
+        RegistryKey ownPlatform;
+        const std::wstring libraryKey =
+            L"TypeLib\\" + GuidText(LIBID_Quenlar) + L"\\1.0\\0\\" + kSysKindKey;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, libraryKey.c_str(), 0, KEY_READ, ownPlatform.put()) ==
+            ERROR_SUCCESS) {
+            const HRESULT hr = UnRegisterTypeLib(LIBID_Quenlar, 1, 0, 0, kSysKind);
             if (FAILED(hr)) result = hr;
         }
         // Everything that can go is removed; the first failure is the answer.

@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
-# Fails when TB.dll needs anything that Windows XP SP3 lacks:
+# Fails when TB.dll needs anything that Windows XP lacks (SP3 for the 32-bit DLL; the
+# 64-bit one's first Windows is XP Professional x64, version 5.2):
 # - a DLL that XP does not have;
 # - a system function that mingw-w64's headers declare only for Vista or later: a
-#   probe takes the address of every imported name with _WIN32_WINNT at 0x0501, and
-#   the compiler refuses exactly the newer ones;
+#   probe takes the address of every imported name with _WIN32_WINNT at 0x0501
+#   (0x0502 for 64 bits), and the compiler refuses exactly the newer ones;
 # - a C runtime function outside the short list that XP's msvcrt.dll is known to have;
-# - implicit thread-local data (a .tls section beyond the runtime's 8 bytes of markers),
-#   which XP does not set up for a DLL loaded with LoadLibrary.
-#   check_xp_imports.sh OBJDUMP CXX DLL
+# - implicit thread-local data (a .tls section beyond the runtime's two pointers of
+#   markers), which XP does not set up for a DLL loaded with LoadLibrary.
+#   check_xp_imports.sh OBJDUMP CXX DLL 32|64
 set -eu
 objdump=$1
 cxx=$2
 dll=$3
+width=$4
+case $width in
+    32) winnt=0x0501 markers=8 ;;
+    # The 64-bit runtime reaches stdio through __iob_func, which every x64 msvcrt has.
+    64) winnt=0x0502 markers=16 ;;
+    *) echo "width is 32 or 64, not '$width'"; exit 2 ;;
+esac
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -29,10 +37,11 @@ for name in $(cut -d' ' -f1 "$work/imports" | sort -u); do
     fi
 done
 
-# msvcrt.dll of XP SP3: the C runtime functions the static runtime is expected to use.
+# msvcrt.dll of XP: the C runtime functions the static runtime is expected to use.
 xp_msvcrt=(_amsg_exit _initterm _iob _lock _unlock _errno _onexit __dllonexit atexit abort
  calloc free malloc realloc fwrite fprintf vfprintf fflush memchr memcmp memcpy memmove memset
  strcmp strlen strncmp strchr wcslen wcscmp wcsncmp wcschr)
+[ "$width" = 32 ] || xp_msvcrt+=(__iob_func)
 for name in $(awk '$1 == "msvcrt.dll" { print $2 }' "$work/imports"); do
     if [[ " ${xp_msvcrt[*]} " != *" $name "* ]]; then
         echo "C runtime import not on the Windows XP list: $name"
@@ -53,11 +62,11 @@ done
     awk '$1 != "msvcrt.dll" { print "    reinterpret_cast<const void*>(&" $2 ")," }' "$work/imports"
     echo '};'
 } >"$work/probe.cpp"
-if ! LC_ALL=C "$cxx" -fsyntax-only -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 -DUNICODE -D_UNICODE \
+if ! LC_ALL=C "$cxx" -fsyntax-only -D_WIN32_WINNT=$winnt -DWINVER=$winnt -DUNICODE -D_UNICODE \
         -DWIN32_LEAN_AND_MEAN -Wno-microsoft-cast "$work/probe.cpp" 2>"$work/errors"; then
     newer=$(sed -n "s/.*error: '\([A-Za-z0-9_]*\)' was not declared.*/\1/p" "$work/errors" | sort -u)
     if [ -n "$newer" ]; then
-        echo "imports that Windows XP lacks (undeclared for _WIN32_WINNT 0x0501):" $newer
+        echo "imports that Windows XP lacks (undeclared for _WIN32_WINNT $winnt):" $newer
     else
         echo "the XP import probe did not compile:"
         cat "$work/errors"
@@ -66,8 +75,8 @@ if ! LC_ALL=C "$cxx" -fsyntax-only -D_WIN32_WINNT=0x0501 -DWINVER=0x0501 -DUNICO
 fi
 
 tls_size=$("$objdump" -h "$dll" | awk '$2 == ".tls" { print $3 }')
-if [ -n "$tls_size" ] && [ $((16#$tls_size)) -gt 8 ]; then
-    echo "implicit thread-local data: .tls holds $((16#$tls_size)) bytes (the runtime's markers are 8)"
+if [ -n "$tls_size" ] && [ $((16#$tls_size)) -gt $markers ]; then
+    echo "implicit thread-local data: .tls holds $((16#$tls_size)) bytes (the runtime's markers are $markers)"
     status=1
 fi
 

@@ -163,6 +163,13 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
+// The type library's key for a platform: this build's own, or the other width's.
+constexpr bool kIs64Bit = sizeof(void*) == 8;
+std::wstring LibraryKey(bool sixtyFourBit) {
+    return L"TypeLib\\" + GuidText(LIBID_Quenlar) + L"\\1.0\\0\\" +
+           (sixtyFourBit ? L"win64" : L"win32");
+}
+
 void ExpectRegistered() {
     const std::wstring clsid = GuidText(CLSID_TB);
     const std::wstring classKey = L"CLSID\\" + clsid;
@@ -173,6 +180,10 @@ void ExpectRegistered() {
                         tabulon::testing::TBPath().c_str()),
               0);
     EXPECT_EQ(ClassesValue(classKey + L"\\TypeLib", nullptr), GuidText(LIBID_Quenlar));
+    // The library is registered for this build's platform, at the DLL's own path.
+    EXPECT_EQ(lstrcmpiW(ClassesValue(LibraryKey(kIs64Bit), nullptr).c_str(),
+                        tabulon::testing::TBPath().c_str()),
+              0);
     // The type library registration, which also routes _TB to the automation marshaller.
     EXPECT_EQ(ClassesValue(L"Interface\\" + GuidText(IID__TB) + L"\\ProxyStubClsid32", nullptr),
               L"{00020424-0000-0000-C000-000000000046}");
@@ -211,6 +222,29 @@ TEST(Registration, UnregisterThenRegisterAgain) {
     EXPECT_EQ(CoCreateInstance(CLSID_TB, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&plugin)),
               S_OK);
     EXPECT_EQ(plugin.Reset(), 0u);
+}
+
+// On 64-bit Windows both widths of TB.dll may be registered: the type library under
+// win32 and win64 of the same key. Removing one must leave the other's entry, and
+// must not fail because of it.
+TEST(Registration, RemovalLeavesTheOtherWidthsLibrary) {
+    const auto& tb = LoadTB();
+    const std::wstring other = LibraryKey(!kIs64Bit);
+    const std::wstring otherPath = L"C:\\Program Files\\Tabulon\\other-width\\TB.dll";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, other.c_str(), nullptr, REG_SZ, otherPath.c_str(),
+                              static_cast<DWORD>((otherPath.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+
+    EXPECT_EQ(tb.DllUnregisterServer(), S_OK);
+    EXPECT_EQ(ClassesValue(LibraryKey(kIs64Bit), nullptr), L"<absent>");
+    EXPECT_EQ(ClassesValue(other, nullptr), otherPath);
+    EXPECT_EQ(tb.DllUnregisterServer(), S_OK) << "the other width's entry is not ours to remove";
+    EXPECT_EQ(ClassesValue(other, nullptr), otherPath);
+
+    EXPECT_EQ(tb.DllRegisterServer(), S_OK);
+    EXPECT_EQ(ClassesValue(other, nullptr), otherPath);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, other.c_str()), ERROR_SUCCESS);
+    ExpectRegistered();
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ TEST_F(TypeLibrary, LibraryAttributes) {
     ASSERT_EQ(library_->GetLibAttr(&attr), S_OK);
     EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_Quenlar));
     EXPECT_EQ(attr->lcid, 0u);
-    EXPECT_EQ(attr->syskind, SYS_WIN32);
+    EXPECT_EQ(attr->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
     EXPECT_EQ(attr->wMajorVerNum, 1);
     EXPECT_EQ(attr->wMinorVerNum, 0);
     library_->ReleaseTLibAttr(attr);

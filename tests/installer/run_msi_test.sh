@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows Installer package under Wine's own msiexec, in a fresh prefix of its
 # own (the other tests' prefix stays as it is):
-#   run_msi_test.sh PREFIX TB.dll PACKAGE NEWER_PACKAGE apartment_client.exe \
+#   run_msi_test.sh WIDTH PREFIX TB.dll PACKAGE NEWER_PACKAGE apartment_client.exe \
 #                   late_bound_client.vbs testshell.dll SCENARIO
 # Install, use, upgrade, refused downgrade, removal; then regsvr32 registers the
 # same TB.dll at the installed path, and the registry must read as the package
@@ -9,7 +9,7 @@
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-prefix=$1 tb=$2 package=$3 newer=$4 apartment_client=$5 client_vbs=$6 testshell=$7 scenario=$8
+width=$1 prefix=$2 tb=$3 package=$4 newer=$5 apartment_client=$6 client_vbs=$7 testshell=$8 scenario=$9
 work=$prefix-work
 
 clsid='{F504D56A-4B62-458C-A964-5A918ABD2F52}'
@@ -19,7 +19,7 @@ progid='Quenlar.TB'
 folder="$prefix/drive_c/Program Files/Tabulon"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
-run() { "$root/cmake/wine-run.sh" "$prefix" "$@"; }
+run() { "$root/cmake/wine-run.sh" "$width" "$prefix" "$@"; }
 windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 fail() {
     echo "FAIL: $*"
@@ -28,8 +28,8 @@ fail() {
 pass() { echo "ok: $*"; }
 # The registry files are current only once the server has written them.
 flush_registry() {
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-    WINEPREFIX=$prefix wineserver -w
+    run wineserver -k 2>/dev/null || true
+    run wineserver -w
 }
 seconds_since() { echo "$(($(date +%s%N) - $1))" | awk '{printf "%.2f", $1 / 1e9}'; }
 property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v name="$2" '$1 == name {print $2}'; }
@@ -124,7 +124,7 @@ for value in "DisplayName REG_SZ Tabulon" "DisplayVersion REG_SZ $version" \
 done
 pass "Add/Remove Programs lists Tabulon $version by Quenlar, without modify and repair"
 
-"$root/tools/testshell/install-in-prefix.sh" "$prefix" "$testshell"
+"$root/tools/testshell/install-in-prefix.sh" "$width" "$prefix" "$testshell"
 check_plugin_works "installed"
 
 echo "== msiexec /i $(basename "$newer") /qn (upgrade to $newer_version)"

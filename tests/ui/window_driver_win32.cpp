@@ -166,12 +166,13 @@ CommonControls6::CommonControls6() {
     GetTempPathW(MAX_PATH, folder);
     manifest_ = std::wstring(folder) + L"tabulon-comctl6-" +
                 std::to_wstring(GetCurrentProcessId()) + L".manifest";
+    // "*": the host's own architecture, x86 or amd64, whichever this program is.
     static const char kManifest[] =
         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
         "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n"
         "<dependency><dependentAssembly>\n"
         "<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" "
-        "version=\"6.0.0.0\" processorArchitecture=\"x86\" "
+        "version=\"6.0.0.0\" processorArchitecture=\"*\" "
         "publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/>\n"
         "</dependentAssembly></dependency>\n"
         "</assembly>\n";

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # tabulon-host --dll against TB.dll in a prefix where TB.dll was never registered
 # (the stand-in shell is installed there, for a known browsing session):
-#   run_host_dll_test.sh PREFIX tabulon-host.exe TB.dll testshell.dll THIS_FOLDER
+#   run_host_dll_test.sh WIDTH PREFIX tabulon-host.exe TB.dll testshell.dll THIS_FOLDER
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
-prefix=$1 host=$2 tb=$3 testshell=$4 here=$5
+width=$1 prefix=$2 host=$3 tb=$4 testshell=$5 here=$6
 
 windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
-run() { "$root/cmake/wine-run.sh" "$prefix" "$@"; }
+run() { "$root/cmake/wine-run.sh" "$width" "$prefix" "$@"; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # The host's output with Unix line ends and the DLL's path as TB.dll, and its exit
@@ -34,7 +34,7 @@ run || exit 1
 # Installing waits for the Wine server to exit: only when the prefix lacks it.
 shell_key='HKLM\Software\Classes\CLSID\{13709620-C279-11CE-A49E-444553540000}\InprocServer32'
 if ! run reg query "$shell_key" /ve 2>/dev/null | grep -qi 'testshell\.dll'; then
-    "$root/tools/testshell/install-in-prefix.sh" "$prefix" "$testshell" || exit 1
+    "$root/tools/testshell/install-in-prefix.sh" "$width" "$prefix" "$testshell" || exit 1
 fi
 run reg delete 'HKCU\Software\VB and VBA Program Settings\Vantorel\Tabulon' /f >/dev/null 2>&1
 export TABULON_TEST_SHELL
