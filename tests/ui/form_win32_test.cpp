@@ -1,7 +1,8 @@
 // What the three windows share through their form code, as real Windows from XP to 11
 // shows it: the metrics size XP accepts, labels that erase with the window's white,
-// the product's colours under visual styles, each box just after its label, the
-// default button, and opening in front of the window the user was in.
+// the product's colours under visual styles and the system's under high contrast,
+// each box just after its label, the default button, and opening in front of the
+// window the user was in unless another program has the foreground.
 #include <windows.h>
 #include <uxtheme.h>
 
@@ -280,7 +281,7 @@ struct ColouredControl {
     int id;
     UINT message;
     COLORREF colour;
-    bool label;
+    bool label;  // paints its own text, which the rendering shows
 };
 const std::vector<ColouredControl> kPickerColoured = {
     {FrmWeb::kLabel1, WM_CTLCOLORSTATIC, kBlue, true},
@@ -748,52 +749,34 @@ class WindowOfAnotherThread {
     std::thread thread_;
 };
 
-// What a window asks of Windows as it opens depends on whose the foreground window is.
-// A window of this process, of any of its threads, is the one to open in front of;
-// another program's is not, topmost or not: the thread's active window, if any, says
-// where to open, and no window gets the foreground back.
-TEST(PlacementTest, OnlyAWindowOfThisProcessIsOpenedInFrontOf) {
-    const auto expect = [](const Placement& seen, HWND beside, bool topmost, HWND give_back) {
-        EXPECT_EQ(seen.beside, beside);
-        EXPECT_EQ(seen.topmost, topmost);
-        EXPECT_EQ(seen.give_back, give_back);
-    };
-    HostWindows own_topmost(true);
-    HostWindows own_plain(false);
-    HWND active = own_plain.conversation();
+void ExpectPlacement(const Placement& seen, HWND beside, bool topmost, HWND give_back) {
+    EXPECT_EQ(seen.beside, beside);
+    EXPECT_EQ(seen.topmost, topmost);
+    EXPECT_EQ(seen.give_back, give_back);
+}
+
+// A foreground window counts when this process owns it, whichever of its threads made
+// it; one that is gone is left alone like another program's.
+TEST(PlacementTest, AWindowOfAnyThreadOfThisProcessCounts) {
+    HostWindows host(false);
+    HWND active = host.conversation();
     HWND gone = nullptr;
     {
-        SCOPED_TRACE("this process's windows");
-        expect(PlacementBeside(own_topmost.conversation(), active), own_topmost.conversation(),
-               true, own_topmost.conversation());
-        expect(PlacementBeside(own_plain.other(), nullptr), own_plain.other(), false,
-               own_plain.other());
         WindowOfAnotherThread of_another_thread;
-        ASSERT_NE(of_another_thread.window(), nullptr);
         gone = of_another_thread.window();
-        expect(PlacementBeside(gone, active), gone, true, gone);
+        ASSERT_NE(gone, nullptr);
+        ExpectPlacement(PlacementBeside(gone, active), gone, true, gone);
     }
-    {
-        SCOPED_TRACE("no foreground window, or one that is gone");
-        expect(PlacementBeside(nullptr, active), active, false, nullptr);
-        expect(PlacementBeside(nullptr, nullptr), nullptr, false, nullptr);
-        ASSERT_FALSE(IsWindow(gone));
-        expect(PlacementBeside(gone, active), active, false, nullptr);
-    }
-    for (bool topmost : {true, false}) {
-        SCOPED_TRACE(topmost ? "another program's topmost window" : "another program's window");
-        AnotherProgram other(topmost);
-        ASSERT_NE(other.window(), nullptr);
-        ASSERT_EQ(IsTopmost(other.window()), topmost);
-        expect(PlacementBeside(other.window(), active), active, false, nullptr);
-        expect(PlacementBeside(other.window(), nullptr), nullptr, false, nullptr);
-    }
+    ASSERT_FALSE(IsWindow(gone));
+    ExpectPlacement(PlacementBeside(gone, active), active, false, nullptr);
+    ExpectPlacement(PlacementBeside(nullptr, active), active, false, nullptr);
 }
 
 // The user switched to another program while the command was handled. Its window
 // keeps the foreground (Windows refuses it to us) and stays above ours when it is on
-// top: ours is no topmost window, opens centred on the primary monitor (this thread
-// has no active window left) and gives the foreground to no one when it closes.
+// top: ours is no topmost window, opens beside the thread's active window (here it
+// has none left: centred on the primary monitor) and gives the foreground to no one
+// when it closes.
 TEST_F(FormTest, AnotherProgramsForegroundWindowIsNeitherFollowedOnTopNorGivenBack) {
     HostWindows host(false);
     MONITORINFO primary{};
@@ -803,6 +786,9 @@ TEST_F(FormTest, AnotherProgramsForegroundWindowIsNeitherFollowedOnTopNorGivenBa
         SCOPED_TRACE(topmost ? "topmost window of another program" : "window of another program");
         AnotherProgram other(topmost);
         ASSERT_NE(other.window(), nullptr);
+        ASSERT_EQ(IsTopmost(other.window()), topmost);
+        ExpectPlacement(PlacementBeside(other.window(), host.conversation()), host.conversation(),
+                        false, nullptr);
         for (const FormWindow& window : kAllWindows) {
             SCOPED_TRACE(window.name);
             ASSERT_TRUE(other.TakeForeground());
