@@ -5,7 +5,7 @@
 # once (under a lock, since ctest runs tests side by side) with the null graphics
 # driver, so windows work without a display; without PROGRAM only that is done.
 set -eu
-width=$1 prefix=$2
+width=$1 prefix=$(realpath -m "$2")
 shift 2
 
 here=$(cd "$(dirname "$0")" && pwd)

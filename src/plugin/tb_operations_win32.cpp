@@ -1,5 +1,7 @@
 #include "plugin/tb_operations_win32.h"
 
+#include <cstdint>
+
 #include "common/bstr_win32.h"
 #include "common/com_error_win32.h"
 #include "plugin/command_table.h"

@@ -48,7 +48,7 @@ HBITMAP PictureBitmap(IPicture& picture) {
         throw Failure(E_UNEXPECTED, u"The logo picture did not decode to a bitmap.");
     OLE_HANDLE handle = 0;
     ThrowIfFailed(picture.get_Handle(&handle), u"Reading the logo picture's bitmap");
-    return reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    return BitmapOfPictureHandle(handle);
 }
 
 HBITMAP LogoImage::ShowIn(HWND control) {

@@ -15,6 +15,13 @@ namespace tabulon {
 Microsoft::WRL::ComPtr<IPicture> LoadLogo();
 HBITMAP PictureBitmap(IPicture& picture);
 
+// A picture's OLE_HANDLE is 32 bits at both widths. GDI handles keep only 32
+// significant bits, and 64-bit Windows widens them by sign extension: zero extension
+// would turn a handle with its top bit set into one that names nothing.
+inline HBITMAP BitmapOfPictureHandle(OLE_HANDLE handle) {
+    return reinterpret_cast<HBITMAP>(static_cast<INT_PTR>(static_cast<LONG>(handle)));
+}
+
 // The logo of one window: loaded for its first picture control, kept while shown.
 // comctl32 v6 may show a copy of the bitmap instead and leaves the copy to us.
 class LogoImage {

@@ -1,5 +1,6 @@
 #include "ui/picker_state.h"
 
+#include <cstdint>
 #include <span>
 
 namespace tabulon {

@@ -1,5 +1,6 @@
 #include "testshell/scenario_file.h"
 
+#include <cstdint>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
