@@ -229,7 +229,8 @@ TEST_F(FormTest, UnderVisualStylesKeepsItsColoursAndLeavesNoGdiObjectBehind) {
     // Wine's theme leaves the text colour to the caller even when themed; Windows' do not.
     for (int blue : option_blue) EXPECT_GT(blue, 0) << "an option's text in blue";
 
-    // Wine makes a few objects of its own, once, in the first openings.
+    // Wine makes a few objects of its own in the first openings, and on a busy machine
+    // some more a little later. A leak of one object an opening shows as 50.
     for (int i = 0; i < 3; ++i)
         for (const FormWindow& window : kAllWindows) Open(window, [](HWND) {});
     for (const FormWindow& window : kAllWindows) {
@@ -237,7 +238,7 @@ TEST_F(FormTest, UnderVisualStylesKeepsItsColoursAndLeavesNoGdiObjectBehind) {
         const DWORD before = testing_ui::GdiObjectCount();
         for (int i = 0; i < 50; ++i) Open(window, [](HWND) {});
         const DWORD after = testing_ui::GdiObjectCount();
-        EXPECT_LE(after, before + 2) << "GDI objects " << before << " before 50 openings";
+        EXPECT_LE(after, before + 10) << "GDI objects " << before << " before 50 openings";
     }
 }
 
