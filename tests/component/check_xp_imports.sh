@@ -23,9 +23,12 @@ esac
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# An import line ends in its hint and name: "vma  hint  name" up to binutils 2.40,
+# "vma  <none>  hint  name" (hint in hex) in later ones.
 "$objdump" -p "$dll" | awk '/DLL Name:/ { d = tolower($3); next }
-                            /^\t[0-9a-f]+\t/ && d != "" { print d, $3 }
-                            /^$/ { d = "" }' >"$work/imports"
+                            /^$/ { d = "" }
+                            d != "" && !/Member-Name/ && NF >= 2 && $(NF - 1) ~ /^[0-9a-fA-F]+$/ &&
+                            $NF ~ /^[A-Za-z_][A-Za-z0-9_@]*$/ { print d, $NF }' >"$work/imports"
 [ -s "$work/imports" ] || { echo "no imports read from $dll"; exit 1; }
 
 status=0
