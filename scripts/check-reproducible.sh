@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds TB.dll and its Windows Installer package twice from the current commit,
-# each time from its own copy of the sources into its own fresh build folder (so
-# the paths and the times differ), and fails unless both builds give the same
-# bytes. Only the TB target is built. The commit, not the working tree, is built:
-# edits made while it runs cannot tell the two builds apart.
+# Builds TB.dll at both widths and both Windows Installer packages (x86: the 32-bit
+# DLL; x64: both) twice from the current commit, each time from its own copy of the
+# sources into its own fresh build folders (so the paths and the times differ), and
+# fails unless both builds give the same bytes. Only the TB targets are built. The
+# commit, not the working tree, is built: edits made while it runs cannot tell the
+# two builds apart.
 #   check-reproducible.sh [KEEP]   (KEEP=1 leaves the two copies behind)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,20 +19,24 @@ for n in 1 2; do
     rm -rf "$tree"
     mkdir -p "$tree/source"
     git archive "$commit" | tar -x -C "$tree/source"
-    cmake -S "$tree/source" --preset win32 -B "$tree/build" >/dev/null
-    cmake --build "$tree/build" --target TB -j "${JOBS:-2}" >/dev/null
+    for width in 32 64; do
+        cmake -S "$tree/source" --preset "win$width" -B "$tree/build$width" >/dev/null
+        cmake --build "$tree/build$width" --target TB -j "${JOBS:-2}" >/dev/null
+    done
     version=$(sed -n 's/^project(Tabulon VERSION \([0-9.]*\).*/\1/p' "$tree/source/CMakeLists.txt")
-    "$tree/source/installer/build-msi.sh" "$tree/build/src/component/TB.dll" "$version" "$tree/tabulon.msi"
+    tb32=$tree/build32/src/component/TB.dll tb64=$tree/build64/src/component/TB.dll
+    "$tree/source/installer/build-msi.sh" x86 "$version" "$tree/tabulon-x86.msi" "$tb32"
+    "$tree/source/installer/build-msi.sh" x64 "$version" "$tree/tabulon-x64.msi" "$tb32" "$tb64"
 done
 
 status=0
-for file in build/src/component/TB.dll tabulon.msi; do
+for file in build32/src/component/TB.dll build64/src/component/TB.dll tabulon-x86.msi tabulon-x64.msi; do
     first=build/reproducible-1/$file second=build/reproducible-2/$file
     sha256sum "$first" "$second"
     if cmp -s "$first" "$second"; then
-        echo "$(basename "$file") is reproducible ($(stat -c %s "$first") bytes, commit ${commit:0:12})"
+        echo "$file is reproducible ($(stat -c %s "$first") bytes, commit ${commit:0:12})"
     else
-        echo "$(basename "$file") differs between two builds of commit ${commit:0:12}:" >&2
+        echo "$file differs between two builds of commit ${commit:0:12}:" >&2
         cmp -l "$first" "$second" | head -20 >&2 || true
         status=1
     fi

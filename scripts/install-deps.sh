@@ -13,7 +13,7 @@ packages=(
   cmake make g++ googletest libgtest-dev libgmock-dev
   clang libclang-rt-dev clang-format
   unzip zip
-  wixl msitools faketime
+  wixl msitools faketime gcab
 )
 
 # Other scripts name their own packages: scripts/install-deps.sh PACKAGE...
