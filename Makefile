@@ -4,7 +4,7 @@
 SHELL := /bin/bash
 JOBS ?= 2
 
-.PHONY: all deps native win32 win64 test test-native test-windows test-win32 test-win64 \
+.PHONY: all deps native win32 win64 test test-native test-windows test-win32 test-win64 test-guest \
         test-asan test-fuzz test-reproducible bench soak dist demo screenshots clean
 
 all: native win32 win64
@@ -26,6 +26,11 @@ test-native: native
 # Both widths' suites, each where this machine can run it, and a line saying which ran.
 test-windows: win32 win64
 	scripts/test-windows.sh
+
+# The emulated machine that runs the 32-bit suite where this one cannot: its own test
+# (three boots, about three minutes).
+test-guest:
+	scripts/guest/test-run.sh
 
 # One width's whole suite, for day-to-day work (32 needs a machine that runs 32-bit code).
 test-win32 test-win64: test-%: %
