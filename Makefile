@@ -47,7 +47,8 @@ test-fuzz: deps
 	cmake --build --preset fuzz -j $(JOBS)
 	ctest --preset fuzz
 
-# Two fresh builds of TB.dll and of its installer package must give the same bytes.
+# Two fresh builds of TB.dll at both widths and of both installer packages must give
+# the same bytes.
 test-reproducible: deps
 	scripts/check-reproducible.sh
 

@@ -279,6 +279,6 @@ flush_registry
 registration >"$work/regsvr32.reg"
 [ "$width" = 32 ] && by="regsvr32" || by="the x86 package and then 64-bit regsvr32"
 diff -u "$work/regsvr32.reg" "$work/msi.reg" >"$work/registration.diff" ||
-    fail "the package's registry values differ from what $by write(s) (- $by, + package):"$'\n'"$(cat "$work/registration.diff")"
-pass "the package wrote exactly what $by write(s)"
+    fail "the package's registry values differ from those of $by (- $by, + package):"$'\n'"$(cat "$work/registration.diff")"
+pass "the package's registry values are exactly those of $by"
 echo "msi package: all steps passed"
