@@ -243,6 +243,8 @@ done
 kill -KILL "$qemu_pid" 2>/dev/null
 wait "$qemu_pid" 2>/dev/null
 qemu_pid=
+# A quick command's guest may have reported and switched off between two looks.
+[ -z "$status" ] && [ -f "$ctl/status" ] && status=$(cat "$ctl/status")
 # The readers end with the pipes' last writer; wait for what is still in them. Opening
 # a pipe both ways never blocks, and frees a reader still waiting for qemu to open it.
 : <>"$ctl/out"

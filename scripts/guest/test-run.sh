@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Proves scripts/guest/run.sh end to end, in three boots of the guest (3 to 7 minutes
+# Proves scripts/guest/run.sh end to end, in five boots of the guest (4 to 8 minutes
 # with the machine's load, most of it Wine making a prefix):
+# 0. a command that fails at once: its status comes back all the same;
 # 1. a 32-bit Windows program runs under Wine and its exit code comes back; output,
 #    the working folder, files written into a shared folder, flock on a shared folder
 #    and a --local folder behave as documented;
@@ -47,6 +48,10 @@ int main(int argc, char** argv) {
 EOF
 "$compiler" -O2 -s -o "$work/share/probe.exe" "$work/probe.c" || exit 1
 echo "from the host" >"$work/share/local/seen"
+
+echo "== 0: a command that fails at once"
+"$run" -- false
+check "its status, though the guest switches off right after" 1 "$?"
 
 echo "== 1: a Windows program, output, files, locks"
 cd "$work/share"
