@@ -65,6 +65,11 @@ rm -rf "$cache/.build-$key".*  # left by a build that was killed outright
 work=$(mktemp -d "$cache/.build-$key.XXXXXX")
 rootfs=$work/root
 mounted=()
+# The root is put together in memory (about 2.5 GB at most): dpkg's many small
+# synchronous writes cost nothing there, and the image file is written in one go.
+mkdir "$rootfs"
+mount -t tmpfs -o size=8G,mode=755 tmpfs "$rootfs"
+mounted+=("$rootfs")
 cleanup() {
     local i
     for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount -l "${mounted[i]}" 2>/dev/null || true; done
@@ -109,6 +114,7 @@ for m in proc sys dev dev/pts; do
     mount --bind "/$m" "$rootfs/$m"
     mounted+=("$rootfs/$m")
 done
+binds=4
 in_root() { chroot "$rootfs" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive "$@"; }
 say "installing ${packages[*]}"
 {
@@ -117,8 +123,10 @@ say "installing ${packages[*]}"
         in_root apt-get install -y --no-install-recommends -o Dpkg::Options::=--force-confold "${packages[@]}"
 } >>"$log" 2>&1 || { tail -n 30 "$log" >&2; say "installing the guest's packages failed"; exit 1; }
 in_root dpkg-query -W -f '${Package}:${Architecture} ${Version}\n' | sort >"$work/packages.txt"
-for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount "${mounted[i]}"; done
-mounted=()
+for ((; binds > 0; binds--)); do
+    umount "${mounted[-1]}"
+    unset 'mounted[-1]'
+done
 
 # The first process of the guest. It mounts the kernel's file systems and the control
 # folder that run.sh shares under the tag "tabulon-control", runs the script run.sh put
@@ -157,15 +165,17 @@ kernels=("$rootfs"/boot/vmlinuz-*)
 cp "${kernels[0]}" "$work/vmlinuz"
 cp "$rootfs/boot/initrd.img-${kernels[0]#*/boot/vmlinuz-}" "$work/initrd.img"
 rm -rf "$rootfs"/var/lib/apt/lists/* "$rootfs"/var/cache/apt/* "$rootfs"/var/cache/debconf/*-old \
-    "$rootfs"/var/log/* "$rootfs"/boot/* "$rootfs/usr/sbin/policy-rc.d"
+    "$rootfs"/var/log/* "$rootfs"/boot/* "$rootfs/usr/sbin/policy-rc.d" \
+    "$rootfs"/usr/share/{doc,man,info,locale,lintian}/*
 
 # Fixed identifiers, so that two builds of the same packages make the same file system.
 say "making the ext4 image"
 mkfs.ext4 -q -F -d "$rootfs" -L root -U 5f0b6a52-7c0e-4f43-9d0a-2b6c1e0a7b31 \
     -E hash_seed=0b7e5c2d-3a41-4a8e-9c55-6d1f2e3b4a90,root_owner=0:0 "$work/disk.img" "$disk_size" \
     >>"$log" 2>&1 || { tail -n 30 "$log" >&2; say "mkfs.ext4 failed"; exit 1; }
-rm -rf "$rootfs"
-
+umount "$rootfs"
+mounted=()
+rmdir "$rootfs"
 chmod 755 "$work"
 rm -rf "$folder"
 mv "$work" "$folder"

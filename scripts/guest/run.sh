@@ -91,6 +91,16 @@ for s in "${shares[@]}"; do
     esac
 done
 
+# Outer folders first: the guest mounts them in this order, so a share inside another
+# one is mounted on top of it, not hidden by it.
+sorted=$(for i in "${!shares[@]}"; do printf '%s\t%s\t%s\n' "${#shares[i]}" "${modes[i]}" "${shares[i]}"; done |
+    sort -n -s -k1,1)
+shares=() modes=()
+while IFS=$'\t' read -r _ mode share; do
+    shares+=("$share")
+    modes+=("$mode")
+done <<<"$sorted"
+
 for l in "${locals[@]}"; do
     shared=0
     for s in "${shares[@]}"; do inside "$l" "$s" && shared=1; done
@@ -186,16 +196,18 @@ qemu=(qemu-system-x86_64 -nodefaults -no-user-config -display none -monitor none
     -accel "$accel" -m "$memory" -smp "$cpus"
     -kernel "$image/vmlinuz" -initrd "$image/initrd.img"
     -append "root=/dev/vda rw console=ttyS0 quiet loglevel=0 panic=1 init=/sbin/tabulon-init"
-    -drive "file=$image/disk.img,format=raw,if=virtio,snapshot=on"
+    # The guest's writes go to a throwaway layer: never flushed, gone with qemu.
+    -drive "file=${image//,/,,}/disk.img,format=raw,if=virtio,snapshot=on,cache=unsafe"
     -serial "file:$ctl/console.log"
     -device virtio-serial
-    -chardev "file,id=out,path=$ctl/out" -device virtserialport,chardev=out,name=tabulon.out
-    -chardev "file,id=err,path=$ctl/err" -device virtserialport,chardev=err,name=tabulon.err
-    -virtfs "local,path=$ctl,mount_tag=tabulon-control,security_model=none")
+    -chardev "file,id=out,path=${ctl//,/,,}/out" -device virtserialport,chardev=out,name=tabulon.out
+    -chardev "file,id=err,path=${ctl//,/,,}/err" -device virtserialport,chardev=err,name=tabulon.err
+    -virtfs "local,path=${ctl//,/,,},mount_tag=tabulon-control,security_model=none")
 for i in "${!shares[@]}"; do
     ro=
     [ "${modes[i]}" = ro ] && ro=,readonly=on
-    qemu+=(-virtfs "local,path=${shares[i]},mount_tag=share$i,security_model=none$ro")
+    # qemu reads a doubled comma as a comma of the path.
+    qemu+=(-virtfs "local,path=${shares[i]//,/,,},mount_tag=share$i,security_model=none$ro")
 done
 
 start=$SECONDS
@@ -231,6 +243,8 @@ done
 kill -KILL "$qemu_pid" 2>/dev/null
 wait "$qemu_pid" 2>/dev/null
 qemu_pid=
+# A quick command's guest may have reported and switched off between two looks.
+[ -z "$status" ] && [ -f "$ctl/status" ] && status=$(cat "$ctl/status")
 # The readers end with the pipes' last writer; wait for what is still in them. Opening
 # a pipe both ways never blocks, and frees a reader still waiting for qemu to open it.
 : <>"$ctl/out"

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Proves scripts/guest/run.sh end to end, in three boots of the guest (about three
-# minutes, most of it Wine making a prefix):
+# Proves scripts/guest/run.sh end to end, in five boots of the guest (4 to 8 minutes
+# with the machine's load, most of it Wine making a prefix):
+# 0. a command that fails at once: its status comes back all the same;
 # 1. a 32-bit Windows program runs under Wine and its exit code comes back; output,
 #    the working folder, files written into a shared folder, flock on a shared folder
 #    and a --local folder behave as documented;
 # 2. a command past --timeout is stopped, with status 124;
-# 3. an interrupted run ends at once with status 130.
+# 3. an interrupted run ends at once with status 130;
+# 4. a run killed outright takes its qemu along.
 # After each run no qemu of this test may be left.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -46,6 +48,10 @@ int main(int argc, char** argv) {
 EOF
 "$compiler" -O2 -s -o "$work/share/probe.exe" "$work/probe.c" || exit 1
 echo "from the host" >"$work/share/local/seen"
+
+echo "== 0: a command that fails at once"
+"$run" -- false
+check "its status, though the guest switches off right after" 1 "$?"
 
 echo "== 1: a Windows program, output, files, locks"
 cd "$work/share"
@@ -91,15 +97,19 @@ check "stopped soon after its limit" yes "$([ $took -lt 200 ] && echo yes || ech
 no_qemu_left "run 2"
 
 echo "== 3: Ctrl-C"
-rm -f started
-# As a terminal's Ctrl-C does it: SIGINT to the run's whole process group (a job of
-# its own, or it would start with SIGINT ignored).
-set -m
-"$run" -- bash -c 'touch started; sleep 600' >"$work/out" 2>&1 &
-pid=$!
-set +m
-for _ in $(seq 600); do [ -e started ] || ! kill -0 $pid 2>/dev/null && break; sleep 0.5; done
-check "the command started" yes "$([ -e started ] && echo yes || echo no)"
+# The run as a job of its own (a background command of a script starts with SIGINT
+# ignored); returns when its command has started.
+start_run() {
+    rm -f started
+    set -m
+    "$run" -- bash -c 'touch started; sleep 600' >"$work/out" 2>&1 &
+    pid=$!
+    set +m
+    for _ in $(seq 600); do [ -e started ] || ! kill -0 $pid 2>/dev/null && break; sleep 0.5; done
+    check "the command started" yes "$([ -e started ] && echo yes || echo no)"
+}
+start_run
+# As a terminal's Ctrl-C does it: SIGINT to the whole process group.
 start=$SECONDS
 kill -INT -- -$pid
 wait $pid
@@ -107,6 +117,12 @@ status=$?
 check "an interrupted run" 130 "$status"
 check "ends at once" yes "$([ $((SECONDS - start)) -lt 15 ] && echo yes || echo no)"
 no_qemu_left "run 3"
+
+echo "== 4: SIGKILL"
+start_run
+kill -KILL $pid
+wait $pid
+no_qemu_left "run 4"
 
 echo "guest: $passed passed, $failed failed"
 [ $failed = 0 ]
