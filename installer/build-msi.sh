@@ -91,7 +91,10 @@ done
 clock=$(date -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
 (
     cd "$stage"
-    faketime -f "$clock" wixl -a "$platform" -D Platform="$platform" -D Version="$version" \
+    # Newer msitools may take the cabinet's dates from SOURCE_DATE_EPOCH instead of the
+    # files: it gets the clamped time too (Debian 12's wixl ignores it).
+    SOURCE_DATE_EPOCH=$file_epoch faketime -f "$clock" wixl -a "$platform" \
+        -D Platform="$platform" -D Version="$version" \
         -D ProductCode="$product_code" -o tabulon.msi "$here/tabulon.wxs"
     # The upgrade row takes in its own version too (maximum inclusive, 512): a
     # package replaces the other platform's package of the same version on 64-bit
