@@ -41,9 +41,11 @@ for name in $(cut -d' ' -f1 "$work/imports" | sort -u); do
 done
 
 # msvcrt.dll of XP: the C runtime functions the static runtime is expected to use.
+# From GCC 13 on, the emergency exception pool reads its size from GLIBCXX_TUNABLES
+# (getenv, strtoul).
 xp_msvcrt=(_amsg_exit _initterm _iob _lock _unlock _errno _onexit __dllonexit atexit abort
  calloc free malloc realloc fwrite fprintf vfprintf fflush memchr memcmp memcpy memmove memset
- strcmp strlen strncmp strchr wcslen wcscmp wcsncmp wcschr)
+ strcmp strlen strncmp strchr wcslen wcscmp wcsncmp wcschr getenv strtoul)
 [ "$width" = 32 ] || xp_msvcrt+=(__iob_func)
 for name in $(awk '$1 == "msvcrt.dll" { print $2 }' "$work/imports"); do
     if [[ " ${xp_msvcrt[*]} " != *" $name "* ]]; then
