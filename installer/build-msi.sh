@@ -6,8 +6,8 @@
 # scripts). VERSION is the product version, three numbers (1.1.0).
 #
 # The same inputs give the same bytes: wixl runs on a clock stopped at
-# SOURCE_DATE_EPOCH (default: the time of the last commit), the DLLs get that date in
-# the cabinet (1980-01-01 at the earliest, where cabinet dates begin), and the two
+# SOURCE_DATE_EPOCH (default: the time of the last commit; 1980-01-01 at the earliest,
+# where cabinet dates begin), the DLLs get that date in the cabinet, and the two
 # codes wixl would draw at random are derived instead. The product code follows from
 # the version and platform alone: a package of the same version is the same product,
 # which Windows Installer refuses to install twice rather than listing it twice. The
@@ -88,11 +88,12 @@ for i in "${!widths[@]}"; do
     [ "$width" = 32 ] && row=TB.dll || row=TB64.dll
     queries+=(-q "UPDATE \`File\` SET \`Version\` = '$file_version', \`Language\` = '$language' WHERE \`File\` = '$row'")
 done
-clock=$(date -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
+# A cabinet keeps DOS dates, which start in 1980; Debian 12's wixl dates the cabinet's
+# files by their times, newer ones by the clock (or SOURCE_DATE_EPOCH): all three
+# get the clamped time.
+clock=$(date -d "@$file_epoch" '+%Y-%m-%d %H:%M:%S')
 (
     cd "$stage"
-    # Newer msitools may take the cabinet's dates from SOURCE_DATE_EPOCH instead of the
-    # files: it gets the clamped time too (Debian 12's wixl ignores it).
     SOURCE_DATE_EPOCH=$file_epoch faketime -f "$clock" wixl -a "$platform" \
         -D Platform="$platform" -D Version="$version" \
         -D ProductCode="$product_code" -o tabulon.msi "$here/tabulon.wxs"
