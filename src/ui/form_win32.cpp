@@ -154,8 +154,9 @@ void Form::Create(const Placement& placement) {
     // A fixed frame: caption and close box, no sizing border, no minimise or maximise.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
     DWORD ex_style = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-    RECT frame{0, 0, TwipsToPixels(spec_.client_width, dpi),
-               TwipsToPixels(spec_.client_height, dpi)};
+    const SIZE client{TwipsToPixels(spec_.client_width, dpi),
+                      TwipsToPixels(spec_.client_height, dpi)};
+    RECT frame{0, 0, client.cx, client.cy};
     AdjustWindowRectEx(&frame, style, FALSE, ex_style);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
@@ -168,6 +169,17 @@ void Form::Create(const Placement& placement) {
     if (!CreateWindowExW(ex_style, kWindowClass, spec_.caption, style, corner.x, corner.y, width,
                          height, nullptr, nullptr, ThisModule(), this)) {
         ThrowLastError(u"Creating the " + name_ + u" window");
+    }
+    // The frame drawn can differ from what AdjustWindowRectEx predicts (Wine 10, when
+    // it reports Windows XP, draws one six pixels shorter): the layout needs the
+    // client area.
+    RECT made{};
+    GetClientRect(hwnd_, &made);
+    const int dx = client.cx - made.right;
+    const int dy = client.cy - made.bottom;
+    if (dx != 0 || dy != 0) {
+        SetWindowPos(hwnd_, nullptr, corner.x - dx / 2, corner.y - dy / 2, width + dx, height + dy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     }
     CreateControls(dpi);
 }
