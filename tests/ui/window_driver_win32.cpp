@@ -75,6 +75,18 @@ int ExpectedWindowsVersion() {
     return value ? std::atoi(value) : 0;
 }
 
+namespace {
+
+// Windows XP scales no program: each sees the screen's own resolution. Wine 10 gives
+// a program that does not declare itself DPI-aware 96 dpi whatever version it
+// reports, so a run that stands for XP declares it before its first window.
+const bool kSeesTheScreensResolution = [] {
+    if (ExpectedWindowsVersion() == 5) SetProcessDPIAware();
+    return true;
+}();
+
+}  // namespace
+
 LONG TwipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
 
 RECT TwipsToPixels(int left, int top, int width, int height, int dpi) {
