@@ -100,8 +100,9 @@ names_dll() {
     grep -qixF "$2 [Software\\\\Classes\\\\CLSID\\\\$clsid\\\\InprocServer32] $value" "$1" &&
         grep -qixF "shared [Software\\\\Classes\\\\TypeLib\\\\$libid\\\\1.0\\\\0\\\\$4] $value" "$1"
 }
-# Add/Remove Programs, one "{code}|||name" line a product.
-listed() { run uninstaller --list | tr -d '\r' | grep '|||Tabulon$' || true; }
+# Add/Remove Programs, one "{code}|||name" line a product (Wine 10's uninstaller
+# writes the list to standard error).
+listed() { run uninstaller --list 2>&1 | tr -d '\r' | grep '|||Tabulon$' || true; }
 cached_packages() { find "$prefix/drive_c/windows/Installer" -maxdepth 1 -iname '*.msi' 2>/dev/null | wc -l; }
 install() {
     local log=$work/$2.log start rc=0
@@ -160,11 +161,16 @@ if [ ! -f "$template/.tabulon-msi-template" ]; then
     "$root/tools/testshell/install-in-prefix.sh" "$width" "$template" "$testshell"
     touch "$template/.tabulon-msi-template"
 fi
-rm -rf "$prefix" "$prefix.lock" "$work"
+fresh_prefix() {
+    run wineserver -k 2>/dev/null || true
+    rm -rf "$prefix" "$prefix.lock"
+    cp -a "$template" "$prefix"
+    rm "$prefix/.tabulon-msi-template"
+    [ "$(cached_packages)" = 0 ] || fail "the fresh prefix already holds cached packages"
+}
+rm -rf "$work"
 mkdir -p "$work"
-cp -a "$template" "$prefix"
-rm "$prefix/.tabulon-msi-template"
-[ "$(cached_packages)" = 0 ] || fail "the fresh prefix already holds cached packages"
+fresh_prefix
 
 if [ "$width" = 64 ]; then
     echo "== msiexec /i $(basename "$x86_package") /qn /norestart"
@@ -185,13 +191,27 @@ check_files "installed"
 [ "$width" = 64 ] || pass "TB.dll is in $folder_windows"
 [ "$(cached_packages)" = 1 ] || fail "Windows Installer keeps $(cached_packages) packages, not 1"
 
-flush_registry
-registration >"$work/msi.reg"
-names_dll "$work/msi.reg" "$width" '<folder>' "win$width" ||
-    fail "the package does not register $folder_windows\\TB.dll in the $width-bit view:"$'\n'"$(cat "$work/msi.reg")"
-[ "$width" = 32 ] || names_dll "$work/msi.reg" 32 '<folder (x86)>' win32 ||
-    fail "the package does not register $folder32_windows\\TB.dll in the 32-bit view:"$'\n'"$(cat "$work/msi.reg")"
-pass "the package wrote $(wc -l <"$work/msi.reg") registry values that name the plug-in"
+# check_registration WHEN [upgrade]: each DLL is the class's server in its own view.
+# Windows removes the package a major upgrade replaces before it writes its own
+# values. Wine 10's msiexec, removing a package with 32-bit values, deletes the
+# 32-bit view's whole CLSID key (Wine 8 does not): the new package's 32-bit values
+# then land in the 64-bit view. After an upgrade the run says so; a plain install in
+# a fresh prefix at the end must write them.
+check_registration() {
+    flush_registry
+    registration >"$work/msi.reg"
+    names_dll "$work/msi.reg" "$width" '<folder>' "win$width" ||
+        fail "$1: no $folder_windows\\TB.dll in the $width-bit view:"$'\n'"$(cat "$work/msi.reg")"
+    if [ "$width" = 64 ] && ! names_dll "$work/msi.reg" 32 '<folder (x86)>' win32; then
+        local wine
+        wine=$(run --version 2>/dev/null | sed -n 's/^wine-\([0-9]*\).*/\1/p')
+        [ "${2:-}" = upgrade ] && [ "${wine:-0}" -ge 10 ] ||
+            fail "$1: no $folder32_windows\\TB.dll in the 32-bit view:"$'\n'"$(cat "$work/msi.reg")"
+        echo "known: Wine $wine's msiexec lost the 32-bit view's CLSID key in the upgrade"
+    fi
+    pass "$1: $(wc -l <"$work/msi.reg") registry values name the plug-in"
+}
+check_registration "installed" upgrade
 hkcu=$(grep -n -i -F -e "$clsid" -e "$libid" -e "$iid" -e "$progid" -e "$product" \
     -e "$(packed "$product")" -e "$(packed "$upgrade_code")" "$prefix/user.reg" || true)
 [ -z "$hkcu" ] || fail "the per-machine package wrote under HKEY_CURRENT_USER:"$'\n'"$hkcu"
@@ -222,6 +242,7 @@ run reg query "$uninstall_key\\$newer_product" /v DisplayVersion | tr -d '\r' |
     grep -qE "REG_SZ +$newer_version$" || fail "the entry does not show version $newer_version"
 [ "$(cached_packages)" = 1 ] || fail "after the upgrade Windows Installer keeps $(cached_packages) packages"
 check_files "upgraded"
+check_registration "upgraded" upgrade
 pass "one entry, Tabulon $newer_version"
 check_plugin_works "upgraded"
 
@@ -267,7 +288,13 @@ grep -q '^\[Software\\\\VB and VBA Program Settings\\\\Vantorel\\\\Tabulon\]' "$
 pass "the user's settings stay"
 
 if [ "$width" = 64 ]; then
-    echo "== msiexec /i $(basename "$x86_package") /qn /norestart, then"
+    echo "== msiexec /i $(basename "$package") /qn /norestart, in a fresh prefix"
+    fresh_prefix
+    read -r rc took < <(install "$package" plain)
+    [ "$rc" = 0 ] || fail "msiexec /i exited $rc; log: $work/plain.log"
+    check_registration "a plain install"
+    echo "== msiexec /i $(basename "$x86_package") /qn /norestart in a fresh prefix, then"
+    fresh_prefix
     read -r rc took < <(install "$x86_package" reinstall-x86)
     [ "$rc" = 0 ] || fail "msiexec /i exited $rc; log: $work/reinstall-x86.log"
 fi
