@@ -23,7 +23,7 @@ if [ $# -eq 0 ]; then
     build=$root/build/win$width
 else
     build=$(realpath "$1")
-    width=$(sed -n 's/^TABULON_WIDTH:INTERNAL=//p' "$build/CMakeCache.txt")
+    width=$("$root/cmake/build-width.sh" "$build")
 fi
 prefix=$build/demo-prefix
 run() { "$root/cmake/wine-run.sh" "$width" "$prefix" "$@"; }

@@ -19,7 +19,7 @@ cmake --build "$build" --target ui_gallery -j2 >/dev/null
 gallery=$build/tests/ui/ui_gallery.exe
 
 # Wine of the build's width, its loader and server by path (cmake/build-machine.paths).
-width=$(sed -n 's/^TABULON_WIDTH:INTERNAL=//p' "$build/CMakeCache.txt")
+width=$("$root/cmake/build-width.sh" "$build")
 . "$root/cmake/build-machine.paths"
 loader_var=WINE_LOADER_$width server_var=WINE_SERVER_$width
 wine() { "${!loader_var}" "$@"; }

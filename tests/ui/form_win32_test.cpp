@@ -166,12 +166,9 @@ COLORREF BackgroundOf(HWND window) {
     return logical.lbColor;
 }
 
-// A label paints its whole box on its own, so repainting it (as the first Alt or Tab
-// makes it do) never draws its text over the old one; with the controls of comctl32
-// 6.0 too, as a host with visual styles has them.
-TEST_F(FormTest, LabelsEraseWithTheWindowsOwnWhite) {
-    const std::pair<FormWindow, std::vector<StaticControl>> windows[] = {
-        {kPicker, kPickerStatics}, {kOptions, kOptionsStatics}, {kAbout, kAboutStatics}};
+// Runs body with the classic controls, then with those of comctl32 6.0, as a host
+// with visual styles has them.
+void WithClassicControlsAndVisualStyles(const std::function<void(bool styles)>& body) {
     for (bool styles : {false, true}) {
         SCOPED_TRACE(styles ? "visual styles" : "classic controls");
         std::optional<testing_ui::CommonControls6> visual_styles;
@@ -179,6 +176,17 @@ TEST_F(FormTest, LabelsEraseWithTheWindowsOwnWhite) {
             visual_styles.emplace();
             ASSERT_TRUE(visual_styles->active());
         }
+        body(styles);
+    }
+}
+
+// A label paints its whole box on its own, so repainting it (as the first Alt or Tab
+// makes it do) never draws its text over the old one; with the controls of comctl32
+// 6.0 too, as a host with visual styles has them.
+TEST_F(FormTest, LabelsEraseWithTheWindowsOwnWhite) {
+    const std::pair<FormWindow, std::vector<StaticControl>> windows[] = {
+        {kPicker, kPickerStatics}, {kOptions, kOptionsStatics}, {kAbout, kAboutStatics}};
+    WithClassicControlsAndVisualStyles([&](bool) {
         for (const auto& [window, statics] : windows) {
             SCOPED_TRACE(window.name);
             std::vector<StaticColours> seen;
@@ -203,7 +211,7 @@ TEST_F(FormTest, LabelsEraseWithTheWindowsOwnWhite) {
                 }
             }
         }
-    }
+    });
 }
 
 // A host whose manifest asks for comctl32 6.0 gets themed controls. The option buttons
@@ -336,13 +344,7 @@ TEST_F(FormTest, UnderHighContrastDrawInTheSystemsWindowColours) {
     high_contrast.Turn(true);
     const std::pair<FormWindow, std::vector<ColouredControl>> windows[] = {
         {kPicker, kPickerColoured}, {kOptions, kOptionsColoured}, {kAbout, kAboutColoured}};
-    for (bool styles : {false, true}) {
-        SCOPED_TRACE(styles ? "visual styles" : "classic controls");
-        std::optional<testing_ui::CommonControls6> visual_styles;
-        if (styles) {
-            visual_styles.emplace();
-            ASSERT_TRUE(visual_styles->active());
-        }
+    WithClassicControlsAndVisualStyles([&](bool styles) {
         for (const auto& [window, controls] : windows) {
             SCOPED_TRACE(window.name);
             struct Seen {
@@ -383,7 +385,7 @@ TEST_F(FormTest, UnderHighContrastDrawInTheSystemsWindowColours) {
                 }
             }
         }
-    }
+    });
 }
 
 // Counts, while it lives, the messages that windows of this thread are sent (as

@@ -8,7 +8,7 @@ dll=$build/src/component/TB.dll
 bench=$build/tools/bench/tb-bench.exe
 [ -f "$dll" ] && [ -f "$bench" ] || { echo "build $build first (make win32)" >&2; exit 1; }
 
-width=$(sed -n 's/^TABULON_WIDTH:INTERNAL=//p' "$build/CMakeCache.txt")
+width=$(cmake/build-width.sh "$build")
 echo "tb-bench: the $width-bit TB.dll under $width-bit Wine"
 
 windows_path() { echo "Z:${1//\//\\}"; }
