@@ -30,10 +30,21 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # prefix a second: wineboot runs once a width in each folder, and every prefix there
 # starts as a copy of that template. Settings of a prefix's own (version, dpi) are the
 # caller's, after the copy.
+# TABULON_WINE_TEMPLATES=DIR keeps the templates between runs, as tar files in DIR
+# (one a width, user and version of this script): for the emulated machine, whose
+# every run starts from the same disk. DIR belongs to one Wine installation.
 template=$(dirname "$prefix")/.wineprefix-template-$width
 make_template() {
     rm -rf "$template"
-    local rc=0
+    local saved= rc=0
+    if [ -n "${TABULON_WINE_TEMPLATES:-}" ]; then
+        saved=$TABULON_WINE_TEMPLATES/wineprefix-$width-$(id -un)-$(sha256sum "$0" | cut -c1-12).tar
+        if [ -f "$saved" ]; then
+            mkdir -p "$template"
+            tar -xf "$saved" -C "$template"
+            return
+        fi
+    fi
     WINEPREFIX=$template "$loader" wineboot -i >/dev/null 2>&1 || rc=$?
     if [ $rc -eq 126 ]; then
         echo "wine-run: this machine cannot run $width-bit programs ($loader: exit 126)" >&2
@@ -43,6 +54,10 @@ make_template() {
     # Copied only once its server has written the registry and gone.
     WINEPREFIX=$template "$server" -w
     touch "$template/.tabulon-template"
+    if [ -n "$saved" ]; then
+        mkdir -p "$TABULON_WINE_TEMPLATES"
+        tar -cf "$saved.$$" -C "$template" . && mv "$saved.$$" "$saved"
+    fi
 }
 
 mkdir -p "$(dirname "$prefix")"
