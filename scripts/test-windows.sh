@@ -46,8 +46,7 @@ suite() {
 }
 
 # The 32-bit suite: natively, emulated or only its static checks. The emulated machine
-# runs beside the 64-bit suite (it waits on Wine's timers and its own I/O as much as
-# on the processors); its output is shown when it ends.
+# runs beside the 64-bit suite; its output is shown when it ends.
 native32=0 guest_pid= report32=
 why32=$(cmake/wine-probe.sh 32) && native32=1
 if [ $native32 = 1 ] && [ "$emulate" != 1 ]; then
