@@ -62,10 +62,11 @@ else
     else
         junit=$PWD/build/win32-emulated.xml guest_log=$PWD/build/win32-emulated.log
         rm -f "$junit" "$guest_log"
-        # The machine's image is built once (minutes); a wineboot'ed prefix is kept
+        # The machine's image is built once (8-10 min); a wineboot'ed prefix is kept
         # beside it, so a run boots Wine only when the image or wine-run.sh is new.
         start=$SECONDS
-        if ! image=$(scripts/guest/build-image.sh | tail -n 1) || [ ! -f "$image/disk.img" ]; then
+        if ! image=$(timeout --kill-after=60 2400 scripts/guest/build-image.sh | tail -n 1) ||
+            [ ! -f "$image/disk.img" ]; then
             status=1
             report32="32-bit suite did not run: the emulated machine's image could not be built (static checks here: $static)"
         else
