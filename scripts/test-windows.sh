@@ -77,7 +77,7 @@ else
             # folder. Each test has its time limit; the run's own is for a machine that
             # hangs. ctest's JUnit file, every test's output and time, comes back here.
             # The soak's short round is its longest test there: a quarter of the
-            # calls, and openings enough that one object lost an opening still shows.
+            # calls, half the openings, still enough that one object lost an opening shows.
             soak_rounds="500 10"
             guest_start=$SECONDS
             scripts/guest/run.sh --local build/win32 --share "$templates" \
