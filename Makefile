@@ -23,7 +23,9 @@ win32 win64: deps
 test-native: native
 	ctest --preset native
 
-# Both widths' suites, each where this machine can run it, and a line saying which ran.
+# Both widths' suites, and a line saying which ran and how: the 32-bit one natively, or
+# in an emulated machine where this one runs no 32-bit code (TABULON_EMULATE_32BIT=0:
+# its static checks only).
 test-windows: win32 win64
 	scripts/test-windows.sh
 

@@ -2,8 +2,9 @@
 # Runs a Windows program under Wine of the given width in a prefix of the build folder:
 #   wine-run.sh 32|64 PREFIX [PROGRAM [ARGS...]]
 # PROGRAM "wineserver" is that width's server (wineserver -w, -k). The prefix is made
-# once (under a lock, since ctest runs tests side by side) with the null graphics
-# driver, so windows work without a display; without PROGRAM only that is done.
+# once (under a lock, since ctest runs tests side by side), a copy of the folder's
+# template prefix, with the null graphics driver, so windows work without a display;
+# without PROGRAM only that is done.
 set -eu
 width=$1 prefix=$(realpath -m "$2")
 shift 2
@@ -25,19 +26,52 @@ export WINEPREFIX=$prefix WINEARCH=$arch WINELOADER=$loader WINESERVER=$server
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
+# wineboot -i takes a minute or more (several in an emulated machine), a copy of a
+# prefix a second: wineboot runs once a width in each folder, and every prefix there
+# starts as a copy of that template. Settings of a prefix's own (version, dpi) are the
+# caller's, after the copy.
+# TABULON_WINE_TEMPLATES=DIR keeps the templates between runs, as tar files in DIR
+# (one a width, user and version of this script): for the emulated machine, whose
+# every run starts from the same disk. DIR belongs to one Wine installation.
+template=$(dirname "$prefix")/.wineprefix-template-$width
+make_template() {
+    rm -rf "$template"
+    local saved= rc=0
+    if [ -n "${TABULON_WINE_TEMPLATES:-}" ]; then
+        saved=$TABULON_WINE_TEMPLATES/wineprefix-$width-$(id -un)-$(sha256sum "$0" | cut -c1-12).tar
+        if [ -f "$saved" ]; then
+            mkdir -p "$template"
+            tar -xf "$saved" -C "$template"
+            return
+        fi
+    fi
+    WINEPREFIX=$template "$loader" wineboot -i >/dev/null 2>&1 || rc=$?
+    if [ $rc -eq 126 ]; then
+        echo "wine-run: this machine cannot run $width-bit programs ($loader: exit 126)" >&2
+        exit 126
+    fi
+    WINEPREFIX=$template "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    # Copied only once its server has written the registry and gone.
+    WINEPREFIX=$template "$server" -w
+    touch "$template/.tabulon-template"
+    if [ -n "$saved" ]; then
+        mkdir -p "$TABULON_WINE_TEMPLATES"
+        tar -cf "$saved.$$" -C "$template" . && mv "$saved.$$" "$saved"
+    fi
+}
+
 mkdir -p "$(dirname "$prefix")"
 (
     flock 9
     if [ ! -f "$prefix/.tabulon-ready" ]; then
+        # Never a lock inside the template's: no two callers wait on each other.
+        (
+            flock 8
+            if [ ! -f "$template/.tabulon-template" ]; then make_template; fi
+        ) 8>"$template.lock"
         rm -rf "$prefix"
-        rc=0
-        "$loader" wineboot -i >/dev/null 2>&1 || rc=$?
-        if [ $rc -eq 126 ]; then
-            echo "wine-run: this machine cannot run $width-bit programs ($loader: exit 126)" >&2
-            exit 126
-        fi
-        "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-        "$server" -w
+        cp -a "$template" "$prefix"
+        rm "$prefix/.tabulon-template"
         touch "$prefix/.tabulon-ready"
     fi
 ) 9>"$prefix.lock"
