@@ -24,8 +24,8 @@ test-native: native
 	ctest --preset native
 
 # Both widths' suites, and a line saying which ran and how: the 32-bit one natively, or
-# where this machine runs no 32-bit code its static checks only (TABULON_EMULATE_32BIT=1:
-# the rest in an emulated machine).
+# where this machine runs no 32-bit code in an emulated machine (TABULON_EMULATE_32BIT=0:
+# its static checks only).
 test-windows: win32 win64
 	scripts/test-windows.sh
 

@@ -5,12 +5,11 @@
 # The 64-bit suite always runs natively. The 32-bit one, the host's, runs natively where
 # this machine runs 32-bit programs (cmake/wine-probe.sh asks the kernel, not the
 # package list). Elsewhere its static checks of TB.dll (exports, imports, XP floor,
-# size, package tables) run here, and with TABULON_EMULATE_32BIT=1 the rest inside an
-# emulated x86-64 machine (scripts/guest/run.sh) whose kernel runs 32-bit code. That
-# becomes the default once fresh machines of both Debian releases have run it.
+# size, package tables) run here and the rest inside an emulated x86-64 machine
+# (scripts/guest/run.sh) whose kernel runs 32-bit code.
 #   TABULON_NO_32BIT=1        take the path of a machine without 32-bit programs anywhere
 #   TABULON_EMULATE_32BIT=1   run the 32-bit suite emulated, even where it could run natively
-#   TABULON_EMULATE_32BIT=0   (the default) without 32-bit programs, the static checks only
+#   TABULON_EMULATE_32BIT=0   without 32-bit programs, the static checks only (no machine)
 #   TABULON_TIME_SCALE=N      the emulated tests' time limits, N times the native ones (4)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +18,7 @@ cd "$(dirname "$0")/.."
 test_limit=300
 scale=${TABULON_TIME_SCALE:-4}
 [[ $scale =~ ^[1-9][0-9]*$ ]] || { echo "TABULON_TIME_SCALE is a whole number, not '$scale'" >&2; exit 2; }
-emulate=${TABULON_EMULATE_32BIT:-0}
+emulate=${TABULON_EMULATE_32BIT:-}
 case $emulate in
     "" | 0 | 1) ;;
     *) echo "TABULON_EMULATE_32BIT is 0, 1 or unset, not '$emulate'" >&2; exit 2 ;;
@@ -59,7 +58,7 @@ else
     suite ctest --preset win32 -L static
     static=$counted
     if [ "$emulate" = 0 ]; then
-        report32="32-bit suite skipped, because $why32: only its static checks ran ($static); TABULON_EMULATE_32BIT=1 runs the rest in an emulated machine"
+        report32="32-bit suite skipped, because $why32 and TABULON_EMULATE_32BIT=0 is set: only its static checks ran ($static)"
     else
         junit=$PWD/build/win32-emulated.xml guest_log=$PWD/build/win32-emulated.log
         rm -f "$junit" "$guest_log"
