@@ -100,7 +100,7 @@ TEST_F(WindowCommands, PickerFramesThePickedPageWithTheSeededTexts) {
 TEST_F(WindowCommands, PickerWithNoPageOffersCancelAndSendsNothing) {
     shell::SetScenario({});
     const CommandRun run = Send(u"/xweb", L"Tabulon",
-                                [&](HWND window) { Click(GetDlgItem(window, FrmWeb::kCmdSend)); });
+                                [](HWND window) { Click(GetDlgItem(window, FrmWeb::kCmdSend)); });
     ASSERT_EQ(run.outcome.hr, S_OK);
     EXPECT_TRUE(run.outcome.Boolean());
     EXPECT_TRUE(run.windowShown);
