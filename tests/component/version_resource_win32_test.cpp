@@ -116,16 +116,13 @@ TEST(VersionResource, StringTableInOrder) {
         EXPECT_EQ(value, expected[i].second);
     }
 
-    // The version API agrees, also for the empty marker of a self-registering file.
+    // The version API finds the empty marker of a self-registering file too.
     wchar_t* text = nullptr;
     UINT size = 0;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\OLESelfRegister",
                                reinterpret_cast<void**>(&text), &size));
     EXPECT_EQ(size, 1u);
     EXPECT_STREQ(text, L"");
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\FileVersion",
-                               reinterpret_cast<void**>(&text), &size));
-    EXPECT_STREQ(text, L"1.01");
 }
 
 }  // namespace

@@ -90,11 +90,6 @@ TEST_F(TBObject, OperationsWithNothingToDoLeaveTheirArgumentsAlone) {
     EXPECT_EQ(second, secondOwner.get());
     EXPECT_EQ(firstOwner.view(), u"first");
     EXPECT_EQ(secondOwner.view(), u"second");
-
-    Args none;
-    const Outcome outcome = plugin_.Call(L"Uninitialize", none);
-    EXPECT_EQ(outcome.hr, S_OK);
-    EXPECT_EQ(outcome.value.vt(), VT_EMPTY);
 }
 
 TEST_F(TBObject, GetWinDirIsTheSystemsWindowsDirectory) {
@@ -109,11 +104,15 @@ TEST_F(TBObject, GetWinDirIsTheSystemsWindowsDirectory) {
     EXPECT_NE(Bstr::View(outcome.value.get()->bstrVal).back(), u'\\');
 }
 
-TEST_F(TBObject, InitializeSeedsOnceAndOnlyWhenShowIsEmpty) {
-    InitializePlugin(plugin_);
+void ExpectSeeded() {
     EXPECT_EQ(StoredSetting(L"Show"), Text(u"2"));
     EXPECT_EQ(StoredSetting(L"Before"), Text(u"I'm currently browsing:"));
     EXPECT_EQ(StoredSetting(L"After"), Text(u""));
+}
+
+TEST_F(TBObject, InitializeSeedsOnceAndOnlyWhenShowIsEmpty) {
+    InitializePlugin(plugin_);
+    ExpectSeeded();
     EXPECT_EQ(shell::ReadCounters().windows_calls, 1);
 
     // Run again: the shell is reused and asked again; nothing is written.
@@ -128,9 +127,7 @@ TEST_F(TBObject, InitializeSeedsOnceAndOnlyWhenShowIsEmpty) {
     // Only "Show" decides: emptied, it brings all three first-run values back.
     StoreSetting(L"Show", u"");
     InitializePlugin(plugin_);
-    EXPECT_EQ(StoredSetting(L"Show"), Text(u"2"));
-    EXPECT_EQ(StoredSetting(L"Before"), Text(u"I'm currently browsing:"));
-    EXPECT_EQ(StoredSetting(L"After"), Text(u""));
+    ExpectSeeded();
 
     // A value from the options dialog counts as set.
     StoreSetting(L"Show", u" 0");
@@ -216,7 +213,9 @@ TEST_F(TBObject, ParseCommandLeavesOtherCommandsAlone) {
 TEST_F(TBObject, UninitializeChangesNothing) {
     InitializePlugin(plugin_);
     Args none;
-    ASSERT_EQ(plugin_.Call(L"Uninitialize", none).hr, S_OK);
+    const Outcome outcome = plugin_.Call(L"Uninitialize", none);
+    ASSERT_EQ(outcome.hr, S_OK);
+    EXPECT_EQ(outcome.value.vt(), VT_EMPTY);
     const CommandResult sent = SendCommand(plugin_, u"/xweball", u"");
     EXPECT_EQ(sent.outcome.hr, S_OK);
     EXPECT_TRUE(sent.outcome.Boolean());

@@ -41,16 +41,9 @@ struct CommandRun {
 class WindowCommands : public PluginTest {
   protected:
     void Arrange() override {
-        shell::Scenario scenario;
-        scenario.windows = {
-            {shell::Value::Str(kBrowser), shell::Value::Str(u"One"),
-             shell::Value::Str(u"http://one/")},
-            {shell::Value::Str(u"C:\\windows"), shell::Value::Str(u"Folder"),
-             shell::Value::Str(u"")},
-            {shell::Value::Str(kBrowser), shell::Value::Str(u"Two"),
-             shell::Value::Str(u"http://two/")},
-        };
-        shell::SetScenario(scenario);
+        shell::SetScenario(shell::Showing({shell::Page(kBrowser, u"One", u"http://one/"),
+                                           shell::Page(u"C:\\windows", u"Folder", u""),
+                                           shell::Page(kBrowser, u"Two", u"http://two/")}));
         InitializePlugin(plugin_);
     }
 
@@ -103,22 +96,14 @@ TEST_F(WindowCommands, PickerFramesThePickedPageWithTheSeededTexts) {
     EXPECT_EQ(run.result, u"I'm currently browsing:\r\n\r\nTwo - http://two/\r\n\r\n");
 }
 
+// The picker's own look with no page is frm_web_win32_test's.
 TEST_F(WindowCommands, PickerWithNoPageOffersCancelAndSendsNothing) {
     shell::SetScenario({});
-    Text item, caption;
-    bool enabled = false;
-    const CommandRun run = Send(u"/xweb", L"Tabulon", [&](HWND window) {
-        item = ListItem(GetDlgItem(window, FrmWeb::kList1), 0);
-        HWND button = GetDlgItem(window, FrmWeb::kCmdSend);
-        caption = testing_ui::ViewControl(button).text;
-        enabled = IsWindowEnabled(button);
-        Click(button);
-    });
+    const CommandRun run = Send(u"/xweb", L"Tabulon",
+                                [](HWND window) { Click(GetDlgItem(window, FrmWeb::kCmdSend)); });
     ASSERT_EQ(run.outcome.hr, S_OK);
     EXPECT_TRUE(run.outcome.Boolean());
-    EXPECT_EQ(item, u"No Websites Available");
-    EXPECT_EQ(caption, u"Cancel");
-    EXPECT_TRUE(enabled);
+    EXPECT_TRUE(run.windowShown);
     EXPECT_EQ(run.result, u"");
 }
 
@@ -153,23 +138,16 @@ TEST_F(WindowCommands, PickerLoadFailureFailsTheCommandAndShowsNothing) {
     EXPECT_EQ(run.result, u"passed by the host");
 }
 
+// The dialog's own contents are frm_dialogs_win32_test's; here the seeded settings it
+// saves and the report that follows them.
 TEST_F(WindowCommands, OptionsOpenWithTheSettingsAndOkSavesThem) {
-    bool bothChecked = false;
-    Text before, after;
-    CommandRun run = Send(u"/xweboptions", L"Tabulon Options", [&](HWND window) {
-        bothChecked = SendMessageW(GetDlgItem(window, FrmOptions::kOptShow0 + 2), BM_GETCHECK, 0,
-                                   0) == BST_CHECKED;
-        before = testing_ui::ViewControl(GetDlgItem(window, FrmOptions::kTxtBefore)).text;
-        after = testing_ui::ViewControl(GetDlgItem(window, FrmOptions::kTxtAfter)).text;
-        Click(GetDlgItem(window, FrmOptions::kCmdOK));
-    });
+    CommandRun run = Send(u"/xweboptions", L"Tabulon Options",
+                          [](HWND window) { Click(GetDlgItem(window, FrmOptions::kCmdOK)); });
     ASSERT_EQ(run.outcome.hr, S_OK) << ToUtf8(run.outcome.description);
     EXPECT_TRUE(run.outcome.Boolean());
     EXPECT_EQ(run.result, u"");
-    EXPECT_TRUE(bothChecked);
-    EXPECT_EQ(before, u"I'm currently browsing:");
-    EXPECT_EQ(after, u"");
     EXPECT_EQ(StoredSetting(L"Show"), Text(u" 2"));
+    EXPECT_EQ(StoredSetting(L"Before"), Text(u"I'm currently browsing:"));
 
     // Addresses only, both texts emptied: the next report shows just that.
     run = Send(u"/xweboptions", L"Tabulon Options", [](HWND window) {
@@ -201,18 +179,12 @@ TEST_F(WindowCommands, OptionsRefuseAShowValueNoButtonStandsFor) {
 }
 
 TEST_F(WindowCommands, AboutReturnsTheEmptyText) {
-    Text label;
-    const CommandRun run = Send(u"/xwebabout", L"About Tabulon", [&](HWND window) {
-        label = testing_ui::ViewControl(GetDlgItem(window, FrmAbout::kLabel1)).text;
-        Click(GetDlgItem(window, FrmAbout::kCmdOK));
-    });
+    const CommandRun run = Send(u"/xwebabout", L"About Tabulon",
+                                [](HWND window) { Click(GetDlgItem(window, FrmAbout::kCmdOK)); });
     ASSERT_EQ(run.outcome.hr, S_OK);
     EXPECT_TRUE(run.outcome.Boolean());
     EXPECT_TRUE(run.windowShown);
     EXPECT_EQ(run.result, u"");
-    EXPECT_EQ(label,
-              u"Tabulon lets you easily tell your MSN contacts what websites your are "
-              u"currently viewing in IE.");
 }
 
 }  // namespace

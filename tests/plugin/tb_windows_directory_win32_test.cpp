@@ -103,11 +103,8 @@ TEST_F(WindowsDirectory, LongerThanTheFirstBuffer) {
     ASSERT_EQ(winDir.value.vt(), VT_BSTR);
     EXPECT_EQ(Bstr::View(winDir.value.get()->bstrVal), expected);
 
-    shell::Scenario scenario;
-    scenario.windows = {
-        {shell::Value::Str(expected), shell::Value::Str(u"T1"), shell::Value::Str(u"u")},
-        {shell::Value::Str(u"C:\\other"), shell::Value::Str(u"T2"), shell::Value::Str(u"u")}};
-    shell::SetScenario(scenario);
+    shell::SetScenario(shell::Showing(
+        {shell::Page(expected, u"T1", u"u"), shell::Page(u"C:\\other", u"T2", u"u")}));
     const CommandResult report = SendCommand(plugin_, u"/xweball", u"");
     EXPECT_EQ(report.outcome.hr, S_OK) << ToUtf8(report.outcome.description);
     EXPECT_EQ(report.text, u"I'm currently browsing:\r\n\r\nT2\r\n\r\n");

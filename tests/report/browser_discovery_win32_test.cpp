@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,14 +26,9 @@ using ::testing::HasSubstr;
 namespace ts = testshell;
 
 ts::Window Page(TextView path, TextView title = u"T", TextView address = u"U") {
-    return ts::Window{ts::Value::Str(path), ts::Value::Str(title), ts::Value::Str(address)};
+    return ts::Page(path, title, address);
 }
-
-ts::Scenario Open(std::vector<ts::Window> windows) {
-    ts::Scenario scenario;
-    scenario.windows = std::move(windows);
-    return scenario;
-}
+using ts::Showing;
 
 const TextView kIe = u"C:\\Program Files\\Internet Explorer";
 
@@ -86,8 +82,8 @@ TEST_F(DiscoveryTest, SkipsExactlyTheWindowsWhosePathIsTheWindowsDirectory) {
     const Case cases[] = {
         {u"C:\\windows",
          {u"C:\\windows", u"C:\\windows\\", u"C:\\Windows", u"c:\\windows", u"", kIe,
-          u"C:\\windows\\\\", u"C:\\windows "},
-         {"3", "4", "5", "6", "7", "8"}},
+          u"C:\\windows\\\\", u"C:\\windows ", u" C:\\windows", u"\\", u"C:\\windows\\system32"},
+         {"3", "4", "5", "6", "7", "8", "9", "10", "11"}},
         // A drive root is used as it is; "C:" becomes "C:\" too.
         {u"C:\\", {u"C:\\", u"C:", u"C:\\windows", u"D:\\"}, {"3", "4"}},
         // A failed directory query: only an empty Path or "\" is a folder window.
@@ -123,14 +119,15 @@ TEST_F(DiscoveryTest, WithTheRealWindowsDirectory) {
     for (char16_t& ch : upper)
         if (ch >= u'a' && ch <= u'z') ch = static_cast<char16_t>(ch - u'a' + u'A');
     ASSERT_NE(upper, real) << "the test needs a lower-case letter in the Windows directory";
-    ts::SetScenario(Open({Page(real, u"folder"), Page(upper, u"upper"), Page(kIe, u"ie")}));
+    ts::SetScenario(Showing({Page(real, u"folder"), Page(upper, u"upper"), Page(kIe, u"ie")}));
     EXPECT_THAT(Titles(), ElementsAre("upper", "ie"));
 }
 
 TEST_F(DiscoveryTest, ReportReadsEachWindowInCollectionOrderByTheNamesAsWritten) {
-    ts::SetScenario(Open({Page(kIe, u"One", u"http://one/"), Page(u"C:\\windows", u"Folder", u""),
-                          Page(kIe, u"Same", u"http://same/"),
-                          Page(u"D:\\Other Browser", u"Same", u"http://same/")}));
+    ts::SetScenario(
+        Showing({Page(kIe, u"One", u"http://one/"), Page(u"C:\\windows", u"Folder", u""),
+                 Page(kIe, u"Same", u"http://same/"),
+                 Page(u"D:\\Other Browser", u"Same", u"http://same/")}));
     const Outcome out = Compose(2, u"I'm currently browsing:", u"");
     ASSERT_FALSE(out.failure);
     EXPECT_EQ(out.report,
@@ -157,93 +154,53 @@ TEST_F(DiscoveryTest, ReportReadsEachWindowInCollectionOrderByTheNamesAsWritten)
 TEST_F(DiscoveryTest, NoWindowsOrOnlyFolderWindows) {
     ts::SetScenario({});
     EXPECT_EQ(Compose(0).report, u"No Webistes Available");
-    ts::SetScenario(Open({Page(u"C:\\windows"), Page(u"C:\\windows\\")}));
+    ts::SetScenario(Showing({Page(u"C:\\windows"), Page(u"C:\\windows\\")}));
     EXPECT_EQ(Compose(2).report, u"No Webistes Available");
     EXPECT_EQ(ts::ReadCounters().shells_created, 0) << "the shell made for the first walk stays";
 }
 
 TEST_F(DiscoveryTest, AFailureEndsTheReportWithWhatWasBuiltSoFar) {
     constexpr HRESULT kGone = static_cast<HRESULT>(0x80040001);
+    static constexpr char16_t kGoneText[] = u"The page has gone away.";
     struct Case {
         const char* name;
-        ts::Scenario scenario;
+        std::function<void(ts::Scenario&)> break_it;  // applied to two pages
         HRESULT code;
         std::vector<std::string> description_parts;
         Text partial;
     };
-    auto two_pages = [] {
-        return std::vector<ts::Window>{Page(kIe, u"One", u"u1"), Page(kIe, u"Two", u"u2")};
+    const Text kFirstLine = u"B\r\n\r\nOne - u1";
+    // clang-format off
+    const Case cases[] = {
+        {"shell cannot be created", [](ts::Scenario& s) { s.create_shell = REGDB_E_CLASSNOTREG; },
+         REGDB_E_CLASSNOTREG, {"Shell"}, u"B\r\n"},
+        {"Windows() fails", [](ts::Scenario& s) { s.windows_call = E_NOTIMPL; },
+         E_NOTIMPL, {"window collection"}, u"B\r\n"},
+        {"_NewEnum fails", [](ts::Scenario& s) { s.new_enum = E_OUTOFMEMORY; },
+         E_OUTOFMEMORY, {"Enumerating"}, u"B\r\n"},
+        {"second element cannot be fetched", [](ts::Scenario& s) { s.next_fails_at = 2; },
+         E_FAIL, {"shell window 2"}, kFirstLine},
+        {"Path of window 2",
+         [](ts::Scenario& s) { s.windows[1].path = ts::Value::Failing(E_ACCESSDENIED); },
+         E_ACCESSDENIED, {"\"Path\"", "shell window 2"}, kFirstLine},
+        {"title of window 2, with the callee's description",
+         [](ts::Scenario& s) { s.windows[1].title = ts::Value::Failing(kGone, kGoneText); },
+         kGone, {"\"Locationname\"", "shell window 2", "The page has gone away."}, kFirstLine},
+        {"address of window 1",
+         [](ts::Scenario& s) { s.windows[0].address = ts::Value::Failing(E_FAIL); },
+         E_FAIL, {"\"locationurl\"", "shell window 1"}, u"B\r\n"},
+        {"window 1 closes once its Path is read",
+         [](ts::Scenario& s) { s.closings = {{1, 1, ts::Property::kPath}}; },
+         RPC_E_DISCONNECTED, {"\"Locationname\"", "shell window 1"}, u"B\r\n"},
     };
-    std::vector<Case> cases;
-    {
-        Case c{"shell cannot be created", {}, REGDB_E_CLASSNOTREG, {"Shell"}, u"B\r\n"};
-        c.scenario.windows = two_pages();
-        c.scenario.create_shell = REGDB_E_CLASSNOTREG;
-        cases.push_back(c);
-    }
-    {
-        Case c{"Windows() fails", {}, E_NOTIMPL, {"window collection"}, u"B\r\n"};
-        c.scenario.windows = two_pages();
-        c.scenario.windows_call = E_NOTIMPL;
-        cases.push_back(c);
-    }
-    {
-        Case c{"_NewEnum fails", {}, E_OUTOFMEMORY, {"Enumerating"}, u"B\r\n"};
-        c.scenario.windows = two_pages();
-        c.scenario.new_enum = E_OUTOFMEMORY;
-        cases.push_back(c);
-    }
-    {
-        Case c{"second element cannot be fetched",
-               {},
-               E_FAIL,
-               {"shell window 2"},
-               u"B\r\n\r\nOne - u1"};
-        c.scenario.windows = two_pages();
-        c.scenario.next_fails_at = 2;
-        cases.push_back(c);
-    }
-    {
-        Case c{"Path of window 2",
-               {},
-               E_ACCESSDENIED,
-               {"\"Path\"", "shell window 2"},
-               u"B\r\n\r\nOne - u1"};
-        c.scenario.windows = two_pages();
-        c.scenario.windows[1].path = ts::Value::Failing(E_ACCESSDENIED);
-        cases.push_back(c);
-    }
-    {
-        Case c{"title of window 2, with the callee's description",
-               {},
-               kGone,
-               {"\"Locationname\"", "shell window 2", "The page has gone away."},
-               u"B\r\n\r\nOne - u1"};
-        c.scenario.windows = two_pages();
-        c.scenario.windows[1].title = ts::Value::Failing(kGone, u"The page has gone away.");
-        cases.push_back(c);
-    }
-    {
-        Case c{"address of window 1", {}, E_FAIL, {"\"locationurl\"", "shell window 1"}, u"B\r\n"};
-        c.scenario.windows = two_pages();
-        c.scenario.windows[0].address = ts::Value::Failing(E_FAIL);
-        cases.push_back(c);
-    }
-    {
-        Case c{"window 1 closes once its Path is read",
-               {},
-               RPC_E_DISCONNECTED,
-               {"\"Locationname\"", "shell window 1"},
-               u"B\r\n"};
-        c.scenario.windows = two_pages();
-        c.scenario.closings = {{1, 1, ts::Property::kPath}};
-        cases.push_back(c);
-    }
+    // clang-format on
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         discovery_.oShell.Reset();
-        ts::SetScenario(c.scenario);
+        ts::Scenario scenario = Showing({Page(kIe, u"One", u"u1"), Page(kIe, u"Two", u"u2")});
+        c.break_it(scenario);
+        ts::SetScenario(scenario);
         const Outcome out = Compose(2);
         ASSERT_TRUE(out.failure);
         EXPECT_EQ(out.failure->code(), c.code);
@@ -272,7 +229,7 @@ TEST_F(DiscoveryTest, PropertiesThatAreNotTextAreConvertedOrRefused) {
         {ts::Value::Null(), std::nullopt, "VT_NULL"},
     };
     for (const auto& c : cases) {
-        ts::SetScenario(Open({{ts::Value::Str(kIe), c.value, ts::Value::Str(u"u")}}));
+        ts::SetScenario(Showing({{ts::Value::Str(kIe), c.value, ts::Value::Str(u"u")}}));
         const Outcome out = Compose(0);
         if (c.title) {
             ASSERT_FALSE(out.failure) << ToUtf8(out.failure->description());
@@ -287,18 +244,18 @@ TEST_F(DiscoveryTest, PropertiesThatAreNotTextAreConvertedOrRefused) {
     }
 
     // A Path that is not text is refused the same way, before the window is handed on.
-    ts::SetScenario(Open({{ts::Value::Null(), ts::Value::Str(u"t"), ts::Value::Str(u"u")}}));
+    ts::SetScenario(Showing({{ts::Value::Null(), ts::Value::Str(u"t"), ts::Value::Str(u"u")}}));
     const Outcome out = Compose(0);
     ASSERT_TRUE(out.failure);
     EXPECT_THAT(ToUtf8(out.failure->description()), HasSubstr("\"Path\""));
     EXPECT_EQ(out.report, u"B\r\n");
     // An empty Path is no folder window: it becomes "\".
-    ts::SetScenario(Open({{ts::Value::Empty(), ts::Value::Str(u"t"), ts::Value::Str(u"u")}}));
+    ts::SetScenario(Showing({{ts::Value::Empty(), ts::Value::Str(u"t"), ts::Value::Str(u"u")}}));
     EXPECT_EQ(Compose(0).report, u"B\r\n\r\nt\r\n\r\nA");
 }
 
 TEST_F(DiscoveryTest, WindowsThatCloseDuringTheWalkAreNotSeen) {
-    ts::Scenario scenario = Open({Page(kIe, u"1"), Page(kIe, u"2"), Page(kIe, u"3")});
+    ts::Scenario scenario = Showing({Page(kIe, u"1"), Page(kIe, u"2"), Page(kIe, u"3")});
     // Window 2 closes while the report works on window 1, window 3 while on window 2.
     scenario.closings = {{2, 1, ts::Property::kLocationName}};
     ts::SetScenario(scenario);
@@ -316,7 +273,7 @@ TEST_F(DiscoveryTest, WindowsThatCloseDuringTheWalkAreNotSeen) {
 }
 
 TEST_F(DiscoveryTest, ShellIsCreatedOnceAndOnlyWhenMissing) {
-    ts::SetScenario(Open({Page(kIe)}));
+    ts::SetScenario(Showing({Page(kIe)}));
     EXPECT_FALSE(discovery_.oShell);
     Compose(0);
     Compose(0);
@@ -326,18 +283,18 @@ TEST_F(DiscoveryTest, ShellIsCreatedOnceAndOnlyWhenMissing) {
 
     // A failed creation leaves oShell empty, and the next walk tries again.
     discovery_.oShell.Reset();
-    ts::Scenario failing = Open({Page(kIe)});
+    ts::Scenario failing = Showing({Page(kIe)});
     failing.create_shell = E_OUTOFMEMORY;
     ts::SetScenario(failing);
     EXPECT_TRUE(Compose(0).failure);
     EXPECT_FALSE(discovery_.oShell);
-    ts::SetScenario(Open({Page(kIe)}));
+    ts::SetScenario(Showing({Page(kIe)}));
     EXPECT_FALSE(Compose(0).failure);
     EXPECT_EQ(ts::ReadCounters().shells_created, 1);
 }
 
 TEST_F(DiscoveryTest, ExceptionsFromTheCallerAndFromGetWinDirReleaseTheWindow) {
-    ts::SetScenario(Open({Page(kIe), Page(kIe)}));
+    ts::SetScenario(Showing({Page(kIe), Page(kIe)}));
     EXPECT_THROW(discovery_.EnumerateBrowserWindows(
                      [](SiteWindow&) { throw Failure(status::kFail, u"caller"); }),
                  Failure);

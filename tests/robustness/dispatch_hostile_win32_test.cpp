@@ -3,44 +3,9 @@
 // documented HRESULT, leave the result variant Empty when it fails, and never crash
 // or free what the caller still owns.
 //
-// What TB.dll answers under Wine 8.0 (measured). Wine's ITypeInfo::Invoke, which
-// bound the arguments before the plug-in did it itself, answered too few arguments
-// with DISP_E_TYPEMISMATCH or DISP_E_BADVARTYPE, never set puArgErr, refused named
-// arguments, crashed on a null rgvarg or rgdispidNamedArgs, and left False in
-// pVarResult after a failure; DispGetIDsOfNames crashed on a null name array.
-//
-//   case                                              HRESULT                   puArgErr
-//   one argument too few, none, one too many          DISP_E_BADPARAMCOUNT      -
-//   Long <- "abc", array; String <- array             DISP_E_TYPEMISMATCH       its index
-//   Long <- "99999999999"                             DISP_E_OVERFLOW           its index
-//   Object <- "abc", 1                                DISP_E_TYPEMISMATCH       its index
-//   in/out String <- VT_BYREF|VT_I4, by-value array   DISP_E_TYPEMISMATCH       its index
-//   in/out Long <- VT_BYREF|VT_BSTR, "abc"            DISP_E_TYPEMISMATCH       its index
-//   VT_EMPTY anywhere                                 S_OK (0, "", Nothing)
-//   VT_NULL for an Object; for anything else          S_OK; DISP_E_TYPEMISMATCH its index
-//   NULL BSTR for a String; for a Long or Object      S_OK; DISP_E_TYPEMISMATCH its index
-//   Nothing for an Object; for a Long or String       S_OK; DISP_E_TYPEMISMATCH its index
-//   VT_BYREF|VT_BSTR (to NULL) for any String         S_OK; elsewhere DISP_E_TYPEMISMATCH
-//   in/out by reference with a null pointer           DISP_E_EXCEPTION, scode E_POINTER
-//   in/out String passed by value                     S_OK, caller's string kept
-//   VT_BYREF|VT_VARIANT (VBScript), also nested       S_OK, in/out written back
-//   VT_BYREF|VT_VARIANT with a null pointer           DISP_E_TYPEMISMATCH       its index
-//   a refused call                                    no script variable changed
-//   named arguments by parameter position             S_OK, as positional
-//   named beyond the parameters, negative,
-//     DISPID_PROPERTYPUT on a method, named twice     DISP_E_PARAMNOTFOUND      its index
-//   unknown DISPID, IDispatch's own DISPIDs           DISP_E_MEMBERNOTFOUND
-//   DISPATCH_PROPERTYPUT / PROPERTYPUTREF / GET alone DISP_E_MEMBERNOTFOUND
-//   DISPATCH_METHOD | DISPATCH_PROPERTYGET            S_OK
-//   null DISPPARAMS; cArgs with null rgvarg;
-//     cNamedArgs with null rgdispidNamedArgs;
-//     more named arguments than arguments             E_INVALIDARG
-//   null pVarResult                                   S_OK, the work is done
-//   riid other than IID_NULL                          DISP_E_UNKNOWNINTERFACE
-//   GetIDsOfNames: unknown, IDispatch's own names     DISP_E_UNKNOWNNAME, DISPID_UNKNOWN
-//   GetIDsOfNames: any letter case                    S_OK
-//   GetIDsOfNames: null array or name                 E_INVALIDARG
-// After every failure pVarResult is VT_EMPTY.
+// TB.dll binds the arguments itself: Wine's ITypeInfo::Invoke answers wrong codes,
+// never sets puArgErr, refuses named arguments, crashes on null arrays and leaves
+// False in pVarResult after a failure.
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
@@ -115,6 +80,12 @@ class HostileDispatch : public PluginTest {
         EXPECT_EQ(r.value.vt, VT_EMPTY) << "result after a failure";
     }
 
+    void ExpectRefused(DISPID id, const Args& args, const InvokeOptions& o, HRESULT hr) {
+        InvokeResult r;
+        RawInvoke(dispatch(), id, args, o, r);
+        ExpectFailedCleanly(r, hr);
+    }
+
     std::vector<Method> methods_;
 };
 
@@ -142,16 +113,28 @@ TEST_F(HostileDispatch, TypeInformationIsTheNineMethods) {
     EXPECT_EQ(dispatch()->GetTypeInfo(0, 0, nullptr), E_POINTER);
 }
 
+// Also without a place for the result, where the work is still done.
 TEST_F(HostileDispatch, SensibleArgumentsWork) {
     for (const Method& m : methods_) {
-        SCOPED_TRACE(Name(m));
-        Args args;
-        GoodArgs(m, args);
-        InvokeResult r;
-        RawInvoke(dispatch(), m.id, args, {}, r);
-        EXPECT_EQ(r.hr, S_OK) << ToUtf8(r.description);
-        EXPECT_NE(r.value.vt, VT_ERROR);
+        for (bool no_result : {false, true}) {
+            SCOPED_TRACE(Name(m) + (no_result ? ", null pVarResult" : ""));
+            Args args;
+            GoodArgs(m, args);
+            InvokeResult r;
+            RawInvoke(dispatch(), m.id, args, {.no_result = no_result}, r);
+            EXPECT_EQ(r.hr, S_OK) << ToUtf8(r.description);
+            if (!no_result) {
+                EXPECT_NE(r.value.vt, VT_ERROR);
+            }
+        }
     }
+    Args args;
+    BSTR* name = args.Held(u"in");
+    args.StringRef(name).LongRef(args.Held(7L)).LongRef(args.Held(7L));
+    InvokeResult r;
+    RawInvoke(dispatch(), methods_[3].id, args, {.no_result = true}, r);
+    EXPECT_EQ(r.hr, S_OK);
+    EXPECT_EQ(Bstr::View(*name), u"Tabulon");
 }
 
 TEST_F(HostileDispatch, WrongArgumentCount) {
@@ -226,10 +209,7 @@ TEST_F(HostileDispatch, UnconvertibleArgumentsNameTheirIndex) {
                     }
                 }
                 // Without puArgErr the call still fails cleanly.
-                InvokeOptions noArgError;
-                noArgError.no_arg_error = true;
-                RawInvoke(dispatch(), m.id, args, noArgError, r);
-                ExpectFailedCleanly(r, w.hr);
+                ExpectRefused(m.id, args, {.no_arg_error = true}, w.hr);
             }
         }
     }
@@ -409,11 +389,9 @@ TEST_F(HostileDispatch, NamedArguments) {
     args.String(u"");          // 1: sCommandArg
     args.String(u"/XWEBALL");  // 0: sCommand
     args.Object(nullptr);      // 2: oConversationWnd
-    InvokeOptions named;
-    // rgvarg is reversed: rgvarg[0] is the last one added.
-    named.named = {2, 0, 1, 3};
     InvokeResult r;
-    RawInvoke(dispatch(), parse.id, args, named, r);
+    // rgvarg is reversed: rgvarg[0] is the last one added.
+    RawInvoke(dispatch(), parse.id, args, {.named = {2, 0, 1, 3}}, r);
     ASSERT_EQ(r.hr, S_OK) << ToUtf8(r.description);
     EXPECT_EQ(r.value.vt, VT_BOOL);
     EXPECT_EQ(r.value.boolVal, VARIANT_TRUE);
@@ -425,24 +403,18 @@ TEST_F(HostileDispatch, NamedArguments) {
         SCOPED_TRACE(Name(m));
         Args mixed;
         GoodArgs(m, mixed);
-        InvokeOptions lastNamed;
-        lastNamed.named = {static_cast<DISPID>(m.params.size() - 1)};
-        RawInvoke(dispatch(), m.id, mixed, lastNamed, r);
+        RawInvoke(dispatch(), m.id, mixed, {.named = {static_cast<DISPID>(m.params.size() - 1)}},
+                  r);
         EXPECT_EQ(r.hr, S_OK) << ToUtf8(r.description);
 
         // A name beyond the parameters, a negative one, and DISPID_PROPERTYPUT on a method.
         for (DISPID wrong : {static_cast<DISPID>(m.params.size()), static_cast<DISPID>(-7),
                              static_cast<DISPID>(DISPID_PROPERTYPUT)}) {
             SCOPED_TRACE(wrong);
-            InvokeOptions o;
-            o.named = {wrong};
-            RawInvoke(dispatch(), m.id, mixed, o, r);
-            ExpectFailedCleanly(r, DISP_E_PARAMNOTFOUND);
+            ExpectRefused(m.id, mixed, {.named = {wrong}}, DISP_E_PARAMNOTFOUND);
         }
         // The same parameter named twice.
-        InvokeOptions twice;
-        twice.named = {0, 0};
-        RawInvoke(dispatch(), m.id, mixed, twice, r);
+        RawInvoke(dispatch(), m.id, mixed, {.named = {0, 0}}, r);
         ExpectFailedCleanly(r, DISP_E_PARAMNOTFOUND);
         EXPECT_EQ(r.argError, 1u);
     }
@@ -451,93 +423,37 @@ TEST_F(HostileDispatch, NamedArguments) {
 TEST_F(HostileDispatch, MalformedCalls) {
     for (const Method& m : methods_) {
         SCOPED_TRACE(Name(m));
+        Args args, none;
+        GoodArgs(m, args);
+        // A method is no property.
+        for (WORD flags :
+             {WORD(DISPATCH_PROPERTYPUT), WORD(DISPATCH_PROPERTYPUTREF),
+              WORD(DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF), WORD(DISPATCH_PROPERTYGET)}) {
+            SCOPED_TRACE(flags);
+            ExpectRefused(m.id, args, {.flags = flags}, DISP_E_MEMBERNOTFOUND);
+        }
+        // As VB and VBScript call a method whose result is used.
         InvokeResult r;
-        {
-            Args args;
-            GoodArgs(m, args);
-            for (WORD flags : {WORD(DISPATCH_PROPERTYPUT), WORD(DISPATCH_PROPERTYPUTREF),
-                               WORD(DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)}) {
-                SCOPED_TRACE(flags);
-                InvokeOptions o;
-                o.flags = flags;
-                RawInvoke(dispatch(), m.id, args, o, r);
-                ExpectFailedCleanly(r, DISP_E_MEMBERNOTFOUND);
-            }
-            InvokeOptions get;  // a method is no property
-            get.flags = DISPATCH_PROPERTYGET;
-            RawInvoke(dispatch(), m.id, args, get, r);
-            ExpectFailedCleanly(r, DISP_E_MEMBERNOTFOUND);
-            InvokeOptions both;  // as VB and VBScript call a method whose result is used
-            both.flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
-            RawInvoke(dispatch(), m.id, args, both, r);
-            EXPECT_EQ(r.hr, S_OK);
+        RawInvoke(dispatch(), m.id, args, {.flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET}, r);
+        EXPECT_EQ(r.hr, S_OK);
 
-            InvokeOptions riid;
-            riid.riid = &IID_IDispatch;
-            RawInvoke(dispatch(), m.id, args, riid, r);
-            ExpectFailedCleanly(r, DISP_E_UNKNOWNINTERFACE);
-        }
-        {
-            InvokeOptions noParams;
-            noParams.no_params = true;
-            Args args;
-            RawInvoke(dispatch(), m.id, args, noParams, r);
-            ExpectFailedCleanly(r, E_INVALIDARG);
-        }
+        ExpectRefused(m.id, args, {.riid = &IID_IDispatch}, DISP_E_UNKNOWNINTERFACE);
+        ExpectRefused(m.id, none, {.no_params = true}, E_INVALIDARG);
         if (!m.params.empty()) {
-            Args args;
-            GoodArgs(m, args);
-            InvokeOptions o;
-            o.null_rgvarg = true;
-            RawInvoke(dispatch(), m.id, args, o, r);
-            ExpectFailedCleanly(r, E_INVALIDARG);
-
-            InvokeOptions namedWithoutIds;
-            namedWithoutIds.named_count = 1;
-            RawInvoke(dispatch(), m.id, args, namedWithoutIds, r);
-            ExpectFailedCleanly(r, E_INVALIDARG);
+            ExpectRefused(m.id, args, {.null_rgvarg = true}, E_INVALIDARG);
+            ExpectRefused(m.id, args, {.named_count = 1}, E_INVALIDARG);  // no rgdispidNamedArgs
         }
-        {
-            Args args;
-            GoodArgs(m, args);
-            InvokeOptions tooManyNamed;
-            tooManyNamed.named.assign(m.params.size() + 1, 0);
-            RawInvoke(dispatch(), m.id, args, tooManyNamed, r);
-            ExpectFailedCleanly(r, E_INVALIDARG);
-        }
+        InvokeOptions tooManyNamed;
+        tooManyNamed.named.assign(m.params.size() + 1, 0);
+        ExpectRefused(m.id, args, tooManyNamed, E_INVALIDARG);
     }
 
     for (DISPID unknown : {DISPID(0x60030009), DISPID(0x5FFFFFFF), DISPID(DISPID_VALUE),
                            DISPID(DISPID_UNKNOWN), DISPID(DISPID_NEWENUM), DISPID(1)}) {
         SCOPED_TRACE(unknown);
         Args none;
-        InvokeResult r;
-        RawInvoke(dispatch(), unknown, none, {}, r);
-        ExpectFailedCleanly(r, DISP_E_MEMBERNOTFOUND);
+        ExpectRefused(unknown, none, {}, DISP_E_MEMBERNOTFOUND);
     }
-}
-
-// Without a place for the result the work is still done.
-TEST_F(HostileDispatch, NullResultPointer) {
-    for (const Method& m : methods_) {
-        SCOPED_TRACE(Name(m));
-        Args args;
-        GoodArgs(m, args);
-        InvokeOptions o;
-        o.no_result = true;
-        InvokeResult r;
-        RawInvoke(dispatch(), m.id, args, o, r);
-        EXPECT_EQ(r.hr, S_OK) << ToUtf8(r.description);
-    }
-    Args args;
-    BSTR* name = args.Held(u"in");
-    args.StringRef(name).LongRef(args.Held(7L)).LongRef(args.Held(7L));
-    InvokeOptions o;
-    o.no_result = true;
-    InvokeResult r;
-    RawInvoke(dispatch(), methods_[3].id, args, o, r);
-    EXPECT_EQ(r.hr, S_OK);
-    EXPECT_EQ(Bstr::View(*name), u"Tabulon");
 }
 
 TEST_F(HostileDispatch, NamesAreFoundInAnyCaseAndUnknownOnesAreMarked) {
@@ -596,12 +512,9 @@ TEST_F(HostileDispatch, NamesAreFoundInAnyCaseAndUnknownOnesAreMarked) {
     // The DISPIDs of IDispatch's own methods can't be invoked either.
     for (DISPID inherited = 0x60000000; inherited < 0x60000000 + 8; ++inherited) {
         Args args;
-        InvokeResult r;
-        RawInvoke(dispatch(), inherited, args, {}, r);
-        ExpectFailedCleanly(r, DISP_E_MEMBERNOTFOUND);
+        ExpectRefused(inherited, args, {}, DISP_E_MEMBERNOTFOUND);
         args.Raw(Of(VT_EMPTY)).Raw(Of(VT_EMPTY));
-        RawInvoke(dispatch(), inherited, args, {}, r);
-        ExpectFailedCleanly(r, DISP_E_MEMBERNOTFOUND);
+        ExpectRefused(inherited, args, {}, DISP_E_MEMBERNOTFOUND);
     }
 }
 

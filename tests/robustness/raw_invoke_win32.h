@@ -49,11 +49,11 @@ struct InvokeResult {
 struct InvokeOptions {
     WORD flags = DISPATCH_METHOD;
     const IID* riid = &IID_NULL;
-    bool no_result = false;     // pass a null pVarResult
-    bool no_params = false;     // pass a null DISPPARAMS
-    bool no_arg_error = false;  // pass a null puArgErr
-    std::vector<DISPID> named;  // rgdispidNamedArgs, for the first named.size() entries
-    int named_count = -1;       // cNamedArgs when it should differ from named.size()
+    bool no_result = false;       // pass a null pVarResult
+    bool no_params = false;       // pass a null DISPPARAMS
+    bool no_arg_error = false;    // pass a null puArgErr
+    std::vector<DISPID> named{};  // rgdispidNamedArgs, for the first named.size() entries
+    int named_count = -1;         // cNamedArgs when it should differ from named.size()
     bool null_rgvarg = false;
 };
 

@@ -1,26 +1,8 @@
 // Commands that reach the plug-in while one of its windows is shown. The host is
-// single-threaded, so such a command comes from the window's own message loop: a
-// helper window of the test, on the same thread, gets a message posted before the
-// window opens; its window procedure, run by the modal loop, sends the four commands
-// to the plug-in, then closes the window.
-//
-// Measured under Wine 8.0 (sResult passed as "kept"; the picker never picked):
-//
-//   open window    nested command   outcome
-//   picker         /xweb            DISP_E_EXCEPTION, scode 0x800700AA, "kept"
-//                  /xweball         S_OK, True, the report
-//                  /xweboptions     S_OK, True, "" (a second modal window, closed)
-//                  /xwebabout       S_OK, True, ""
-//   options        /xweb            S_OK, True, "" (the picker, closed without a pick)
-//                  /xweball         S_OK, True, the report
-//                  /xweboptions     DISP_E_EXCEPTION, scode 0x800700AA, "kept"
-//                  /xwebabout       S_OK, True, ""
-//   about          /xweb, /xweball, /xweboptions as under options
-//                  /xwebabout       DISP_E_EXCEPTION, scode 0x800700AA, "kept"
-//   The outer command then ends normally: True, "" (picker: sPickedText, "").
-//   The host releasing the plug-in from inside the window: the command still ends
-//   normally (S_OK, True); a second plugin object on the thread is refused the open
-//   window as well (0x800700AA).
+// single-threaded, so they come from the window's own modal loop: a helper window on
+// the same thread sends the four commands, then closes the window. The command whose
+// window is open is refused (ERROR_BUSY, sResult kept); the others work as usual, and
+// the outer command ends normally, even when the host releases the plug-in meanwhile.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -2,20 +2,6 @@
 // hold no text, windows that close during the walk, an enumerator that fails, and
 // more windows than the site count can hold. Each time sResult holds the report as
 // far as it was built, and every shell object the plug-in took is released.
-//
-// Measured under Wine 8.0 (Before "B", mode 2, browser windows W1..W3):
-//
-//   shell misbehaviour                          Invoke / scode                partial sResult
-//   W2 "Path" fails with E_FAIL                 DISP_E_EXCEPTION / E_FAIL     B, W1
-//   W2 title raises its own exception           DISP_E_EXCEPTION / its scode  B, W1
-//   W2 "Path" VT_EMPTY / NULL BSTR              S_OK (a browser window)       full report
-//   W2 "Path" VT_NULL, W2 address VT_NULL       DISP_E_EXCEPTION / TYPEMISMATCH  B, W1
-//   W2 closes once W1's "Path" is read          S_OK, W2 left out             B, W1, W3
-//   W2 closes once its own "Path" is read       DISP_E_EXCEPTION / RPC_E_DISCONNECTED  B, W1
-//   Next fails fetching W2                      DISP_E_EXCEPTION / its code   B, W1
-//   _NewEnum fails                              DISP_E_EXCEPTION / its code   B
-//   32,768 browser windows                      DISP_E_EXCEPTION / DISP_E_OVERFLOW  B, 32,768 lines
-//   32,767 browser windows                      S_OK                          full report
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -39,8 +25,7 @@ constexpr char16_t kBrowser[] = u"C:\\Program Files\\Internet Explorer";
 shell::Window Site(int n) {
     const std::string digits = std::to_string(n);
     const Text number(digits.begin(), digits.end());
-    return {shell::Value::Str(kBrowser), shell::Value::Str(u"T" + number),
-            shell::Value::Str(u"U" + number)};
+    return shell::Page(kBrowser, u"T" + number, u"U" + number);
 }
 
 std::vector<shell::Window> Sites(int count) {
@@ -81,15 +66,28 @@ TEST_F(HostileShell, MisbehavingWindowsAndEnumerators) {
         Text text;
     };
     const Case cases[] = {
+        {"first Path fails", [](auto& s) { s.windows[0].path = shell::Value::Failing(E_FAIL); },
+         E_FAIL, u"B\r\n"},
         {"Path fails", [](auto& s) { s.windows[1].path = shell::Value::Failing(E_FAIL); }, E_FAIL,
          w1},
+        {"address fails", [](auto& s) { s.windows[1].address = shell::Value::Failing(E_FAIL); },
+         E_FAIL, w1},
+        {"last Path fails", [](auto& s) { s.windows[2].path = shell::Value::Failing(E_FAIL); },
+         E_FAIL, u"B\r\n\r\nT1 - U1\r\nT2 - U2"},
         {"title raises an exception",
          [&](auto& s) { s.windows[1].title = shell::Value::Failing(kOwn, u"gone away"); }, kOwn,
          w1},
-        {"Path is Empty", [](auto& s) { s.windows[1].path = shell::Value::Empty(); }, S_OK,
-         u"B\r\n\r\nT1 - U1\r\nT2 - U2\r\nT3 - U3\r\n\r\nA"},
+        {"Path is Empty", [](auto& s) { s.windows[1].path = shell::Value::Empty(); }, S_OK, all},
         {"Path is a NULL BSTR", [](auto& s) { s.windows[1].path = shell::Value::NullBstr(); }, S_OK,
          all},
+        {"title is a number, address a NULL BSTR",
+         [](auto& s) {
+             s.windows[1].title = shell::Value::I4(42);
+             s.windows[1].address = shell::Value::NullBstr();
+         },
+         S_OK, u"B\r\n\r\nT1 - U1\r\n42 - \r\nT3 - U3\r\n\r\nA"},
+        {"title is Null", [](auto& s) { s.windows[1].title = shell::Value::Null(); },
+         DISP_E_TYPEMISMATCH, w1},
         {"Path is Null", [](auto& s) { s.windows[1].path = shell::Value::Null(); },
          DISP_E_TYPEMISMATCH, w1},
         {"address is Null", [](auto& s) { s.windows[1].address = shell::Value::Null(); },
@@ -116,6 +114,8 @@ TEST_F(HostileShell, MisbehavingWindowsAndEnumerators) {
          },
          kOwn, w1},
         {"_NewEnum fails", [](auto& s) { s.new_enum = E_OUTOFMEMORY; }, E_OUTOFMEMORY, u"B\r\n"},
+        {"Windows() fails", [](auto& s) { s.windows_call = E_OUTOFMEMORY; }, E_OUTOFMEMORY,
+         u"B\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -201,16 +201,5 @@ TEST_F(RegistrySettingsStoreTest, TextsComeBackExactly) {
     }
 }
 
-TEST_F(RegistrySettingsStoreTest, SeedsAFreshMachineOnce) {
-    SeedSettings(store);
-    EXPECT_EQ(GetRaw(L"Show").data, TextBytes(u"2\0"sv));
-    EXPECT_EQ(GetRaw(L"Before").data, TextBytes(u"I'm currently browsing:\0"sv));
-    EXPECT_EQ(GetRaw(L"After").data, TextBytes(u"\0"sv));
-
-    store.Write(u"Before", u"changed");
-    SeedSettings(store);
-    EXPECT_EQ(store.Read(u"Before"), u"changed");
-}
-
 }  // namespace
 }  // namespace tabulon::testing

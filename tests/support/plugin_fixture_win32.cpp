@@ -62,10 +62,8 @@ void InitializePlugin(const late_bound::Object& plugin) {
 }
 
 void ShowOneBrowserPage(TextView title, TextView address) {
-    testshell::Scenario scenario;
-    scenario.windows = {{testshell::Value::Str(u"C:\\Program Files\\Internet Explorer"),
-                         testshell::Value::Str(title), testshell::Value::Str(address)}};
-    testshell::SetScenario(std::move(scenario));
+    testshell::SetScenario(testshell::Showing(
+        {testshell::Page(u"C:\\Program Files\\Internet Explorer", title, address)}));
 }
 
 CommandResult SendCommand(const late_bound::Object& plugin, TextView command, TextView passed,

@@ -1,8 +1,5 @@
-// What the three windows share through their form code, as real Windows from XP to 11
-// shows it: the metrics size XP accepts, labels that erase with the window's white,
-// the product's colours under visual styles and the system's under high contrast,
-// each box just after its label, the default button, and opening in front of the
-// window the user was in unless another program has the foreground.
+// What the three windows share through their form code: metrics, colours, high
+// contrast, tab order, default button and where they open.
 #include <windows.h>
 #include <uxtheme.h>
 
@@ -54,10 +51,8 @@ class FormTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_HRESULT_SUCCEEDED(registration_.status());
-        ts::Scenario scenario;
-        scenario.windows = {{ts::Value::Str(u"C:\\Program Files\\Internet Explorer"),
-                             ts::Value::Str(u"One"), ts::Value::Str(u"http://one.example/")}};
-        ts::SetScenario(scenario);
+        ts::SetScenario(ts::Showing(
+            {ts::Page(u"C:\\Program Files\\Internet Explorer", u"One", u"http://one.example/")}));
         StoreSetting(u"Show", u"2");
         StoreSetting(u"Before", u"I'm currently browsing:");
         StoreSetting(u"After", u"");
@@ -65,15 +60,13 @@ class FormTest : public ::testing::Test {
 
     // Opens the window on this thread while script plays the user, then closes it.
     static void Open(const FormWindow& window, const std::function<void(HWND)>& script) {
-        WindowDriver driver(window.caption, [&](HWND w) {
-            script(w);
-            if (IsWindow(w)) PostMessageW(w, WM_CLOSE, 0, 0);
-        });
-        const std::optional<Failure> failure = FailureOf(window.show);
-        driver.Join();
-        EXPECT_FALSE(failure.has_value()) << window.name << ": " << ToUtf8(failure->description());
-        EXPECT_TRUE(driver.found()) << window.name;
-        EXPECT_FALSE(driver.left_open()) << window.name;
+        SCOPED_TRACE(window.name);
+        const std::optional<Failure> failure =
+            testing_ui::ShowWhile(window.caption, window.show, [&](HWND w) {
+                script(w);
+                if (IsWindow(w)) PostMessageW(w, WM_CLOSE, 0, 0);
+            });
+        EXPECT_FALSE(failure.has_value()) << ToUtf8(failure->description());
     }
 
     const DWORD thread_ = GetCurrentThreadId();
@@ -112,21 +105,47 @@ TEST_F(FormTest, ButtonsWithoutAFontOfTheirOwnUseTheMessageFont) {
     EXPECT_EQ(ok.font_height, metrics.lfMessageFont.lfHeight);
 }
 
-// The labels and the logo of each window, with the colour of their text.
-struct StaticControl {
+// Each control whose colours a window sets: the message it asks by, its own colour.
+struct ColouredControl {
     int id;
+    UINT message;
     COLORREF colour;
-    bool text;
+    bool label;  // paints its own text, which the rendering shows
 };
-const std::vector<StaticControl> kPickerStatics = {{FrmWeb::kLabel1, kBlue, true}};
-const std::vector<StaticControl> kOptionsStatics = {{FrmOptions::kLabel1, kRed, true},
-                                                    {FrmOptions::kLabel2, kRed, true},
-                                                    {FrmOptions::kLabel3, kRed, true},
-                                                    {FrmOptions::kImage1, kBlack, false}};
-const std::vector<StaticControl> kAboutStatics = {
-    {FrmAbout::kLabel1, kBlue, true},   {FrmAbout::kLabel2, kGreen, true},
-    {FrmAbout::kLabel3, kRed, true},    {FrmAbout::kLabel4, kRed, true},
-    {FrmAbout::kLabel5, kOrange, true}, {FrmAbout::kImage1, kBlack, false}};
+const std::vector<ColouredControl> kPickerColoured = {
+    {FrmWeb::kLabel1, WM_CTLCOLORSTATIC, kBlue, true},
+    {FrmWeb::kList1, WM_CTLCOLORLISTBOX, kGreen, false}};
+const std::vector<ColouredControl> kOptionsColoured = {
+    {FrmOptions::kLabel1, WM_CTLCOLORSTATIC, kRed, true},
+    {FrmOptions::kLabel2, WM_CTLCOLORSTATIC, kRed, true},
+    {FrmOptions::kLabel3, WM_CTLCOLORSTATIC, kRed, true},
+    {FrmOptions::kImage1, WM_CTLCOLORSTATIC, kBlack, false},
+    {FrmOptions::kOptShow0, WM_CTLCOLORSTATIC, kBlue, false},
+    {FrmOptions::kOptShow0 + 1, WM_CTLCOLORSTATIC, kBlue, false},
+    {FrmOptions::kOptShow0 + 2, WM_CTLCOLORSTATIC, kBlue, false},
+    {FrmOptions::kTxtBefore, WM_CTLCOLOREDIT, kGreen, false},
+    {FrmOptions::kTxtAfter, WM_CTLCOLOREDIT, kGreen, false}};
+const std::vector<ColouredControl> kAboutColoured = {
+    {FrmAbout::kLabel1, WM_CTLCOLORSTATIC, kBlue, true},
+    {FrmAbout::kLabel2, WM_CTLCOLORSTATIC, kGreen, true},
+    {FrmAbout::kLabel3, WM_CTLCOLORSTATIC, kRed, true},
+    {FrmAbout::kLabel4, WM_CTLCOLORSTATIC, kRed, true},
+    {FrmAbout::kLabel5, WM_CTLCOLORSTATIC, kOrange, true},
+    {FrmAbout::kImage1, WM_CTLCOLORSTATIC, kBlack, false}};
+struct WindowControls {
+    FormWindow window;
+    std::vector<ColouredControl> controls;
+};
+const WindowControls kColouredControls[] = {
+    {kPicker, kPickerColoured}, {kOptions, kOptionsColoured}, {kAbout, kAboutColoured}};
+
+bool IsOptionButton(int id) {
+    return id >= FrmOptions::kOptShow0 && id < FrmOptions::kOptShow0 + 3;
+}
+// The labels and logos: statics that paint themselves.
+bool IsStatic(const ColouredControl& c) {
+    return c.message == WM_CTLCOLORSTATIC && !IsOptionButton(c.id);
+}
 
 struct StaticColours {
     DWORD brush_type = 0;
@@ -180,20 +199,20 @@ void WithClassicControlsAndVisualStyles(const std::function<void(bool styles)>& 
     }
 }
 
-// A label paints its whole box on its own, so repainting it (as the first Alt or Tab
-// makes it do) never draws its text over the old one; with the controls of comctl32
-// 6.0 too, as a host with visual styles has them.
+// A label erases its whole box itself, so a repaint (the first Alt or Tab) never
+// draws its text over the old one.
 TEST_F(FormTest, LabelsEraseWithTheWindowsOwnWhite) {
-    const std::pair<FormWindow, std::vector<StaticControl>> windows[] = {
-        {kPicker, kPickerStatics}, {kOptions, kOptionsStatics}, {kAbout, kAboutStatics}};
     WithClassicControlsAndVisualStyles([&](bool) {
-        for (const auto& [window, statics] : windows) {
+        for (const auto& [window, controls] : kColouredControls) {
             SCOPED_TRACE(window.name);
+            std::vector<ColouredControl> statics;
+            for (const ColouredControl& c : controls)
+                if (IsStatic(c)) statics.push_back(c);
             std::vector<StaticColours> seen;
             COLORREF background = 0;
             Open(window, [&](HWND w) {
                 background = BackgroundOf(w);
-                for (const StaticControl& s : statics)
+                for (const ColouredControl& s : statics)
                     seen.push_back(ColoursOf(w, GetDlgItem(w, s.id), s.colour));
             });
             EXPECT_EQ(background, RGB(0xFF, 0xFF, 0xFF));
@@ -206,7 +225,7 @@ TEST_F(FormTest, LabelsEraseWithTheWindowsOwnWhite) {
                 EXPECT_EQ(seen[i].background_mode, TRANSPARENT);
                 EXPECT_EQ(seen[i].text_colour, statics[i].colour);
                 EXPECT_EQ(seen[i].unerased, 0);
-                if (statics[i].text) {
+                if (statics[i].label) {
                     EXPECT_GT(seen[i].text_pixels, 0) << "its text in its own colour";
                 }
             }
@@ -214,9 +233,8 @@ TEST_F(FormTest, LabelsEraseWithTheWindowsOwnWhite) {
     });
 }
 
-// A host whose manifest asks for comctl32 6.0 gets themed controls. The option buttons
-// keep the blue the product asks for, and nothing is left behind when a window goes,
-// the logo's copy in a v6 picture control included.
+// Themed controls keep the product's blue on the option buttons; no GDI object
+// outlives a window, the logo's copy in a v6 picture control included.
 TEST_F(FormTest, UnderVisualStylesKeepsItsColoursAndLeavesNoGdiObjectBehind) {
     testing_ui::CommonControls6 visual_styles;
     ASSERT_TRUE(visual_styles.active());
@@ -250,10 +268,8 @@ TEST_F(FormTest, UnderVisualStylesKeepsItsColoursAndLeavesNoGdiObjectBehind) {
     }
 }
 
-// Stands in for the user's high-contrast setting while it lives (Wine keeps none and
-// answers off) and, as Windows does when the setting changes, puts in a scheme of
-// its own, yellow text on black: SetSysColors tells every top-level window with
-// WM_SYSCOLORCHANGE.
+// The user's high-contrast setting while it lives (Wine keeps none), with a scheme of
+// yellow on black put in by SetSysColors, which tells every top-level window.
 class HighContrast {
   public:
     static constexpr COLORREF kText = RGB(0xFF, 0xFF, 0x00);
@@ -284,39 +300,6 @@ class HighContrast {
     const COLORREF saved_[2];
 };
 
-// Every control whose colours a window sets, with the message it asks for them by and
-// its text colour outside high contrast.
-struct ColouredControl {
-    int id;
-    UINT message;
-    COLORREF colour;
-    bool label;  // paints its own text, which the rendering shows
-};
-const std::vector<ColouredControl> kPickerColoured = {
-    {FrmWeb::kLabel1, WM_CTLCOLORSTATIC, kBlue, true},
-    {FrmWeb::kList1, WM_CTLCOLORLISTBOX, kGreen, false}};
-const std::vector<ColouredControl> kOptionsColoured = {
-    {FrmOptions::kLabel1, WM_CTLCOLORSTATIC, kRed, true},
-    {FrmOptions::kLabel2, WM_CTLCOLORSTATIC, kRed, true},
-    {FrmOptions::kLabel3, WM_CTLCOLORSTATIC, kRed, true},
-    {FrmOptions::kImage1, WM_CTLCOLORSTATIC, kBlack, false},
-    {FrmOptions::kOptShow0, WM_CTLCOLORSTATIC, kBlue, false},
-    {FrmOptions::kOptShow0 + 1, WM_CTLCOLORSTATIC, kBlue, false},
-    {FrmOptions::kOptShow0 + 2, WM_CTLCOLORSTATIC, kBlue, false},
-    {FrmOptions::kTxtBefore, WM_CTLCOLOREDIT, kGreen, false},
-    {FrmOptions::kTxtAfter, WM_CTLCOLOREDIT, kGreen, false}};
-const std::vector<ColouredControl> kAboutColoured = {
-    {FrmAbout::kLabel1, WM_CTLCOLORSTATIC, kBlue, true},
-    {FrmAbout::kLabel2, WM_CTLCOLORSTATIC, kGreen, true},
-    {FrmAbout::kLabel3, WM_CTLCOLORSTATIC, kRed, true},
-    {FrmAbout::kLabel4, WM_CTLCOLORSTATIC, kRed, true},
-    {FrmAbout::kLabel5, WM_CTLCOLORSTATIC, kOrange, true},
-    {FrmAbout::kImage1, WM_CTLCOLORSTATIC, kBlack, false}};
-
-bool IsOptionButton(int id) {
-    return id >= FrmOptions::kOptShow0 && id < FrmOptions::kOptShow0 + 3;
-}
-
 // What the window procedure hands back when a control asks for its colours.
 struct HandedBack {
     HBRUSH brush = nullptr;
@@ -336,16 +319,13 @@ HandedBack AskColours(HWND window, int id, UINT message) {
     return seen;
 }
 
-// Under high contrast the windows draw in the colours the user chose for windows:
-// every control's text and background, and the window's own. Option buttons keep the
-// look the system gives them, themed under visual styles.
+// Under high contrast every control and the window itself draw in the scheme's
+// colours; option buttons keep the system's look, themed under visual styles.
 TEST_F(FormTest, UnderHighContrastDrawInTheSystemsWindowColours) {
     HighContrast high_contrast;
     high_contrast.Turn(true);
-    const std::pair<FormWindow, std::vector<ColouredControl>> windows[] = {
-        {kPicker, kPickerColoured}, {kOptions, kOptionsColoured}, {kAbout, kAboutColoured}};
     WithClassicControlsAndVisualStyles([&](bool styles) {
-        for (const auto& [window, controls] : windows) {
+        for (const auto& [window, controls] : kColouredControls) {
             SCOPED_TRACE(window.name);
             struct Seen {
                 HandedBack asked;
@@ -422,11 +402,8 @@ class MessagesSent {
     HHOOK hook_ = nullptr;
 };
 
-// High contrast turned on and off while a window is open, as Windows announces it:
-// each change of the system's colours switches the colours handed out, the option
-// buttons' look and the window's background at once, and reaches every control, which
-// nobody else tells. A WM_SETTINGCHANGE for the setting does the same. Each of them
-// repaints the window and its controls, erasing them.
+// Each change of the system's colours, and a WM_SETTINGCHANGE for the setting, switch
+// colours, option look and background at once, reach every control and repaint all.
 TEST_F(FormTest, HighContrastComingAndGoingSwitchesAtOnce) {
     testing_ui::CommonControls6 visual_styles;
     ASSERT_TRUE(visual_styles.active());
@@ -536,55 +513,54 @@ DefaultButton DefaultButtonOf(HWND window) {
     return seen;
 }
 
-// Screen readers name a box after the control just before it; labels take no focus,
-// so Tab goes on as it always did. Each window names its default button, which lets
-// Windows put the default border back after Tab has been on another push button
-// (Wine's IsDialogMessage does not; the answer itself is checked here).
+// Screen readers name a box after the control before it, so labels precede boxes yet
+// take no focus; DM_GETDEFID names the default button (Wine does not restore its border).
 TEST_F(FormTest, BoxesFollowTheirLabelsAndTabKeepsItsOrder) {
-    struct Seen {
-        std::vector<int> before_box;  // the control before each box
-        std::vector<int> tab;         // where each Tab took the focus
-        DefaultButton default_button;
+    const struct {
+        FormWindow window;
+        int default_button;
+        std::vector<int> boxes, before_boxes;  // each box, and the control just before it
+        bool select_first;                     // a picked line enables Send
+        int tab_from;
+        std::vector<int> tab;  // where each Tab takes the focus
+    } cases[] = {
+        {kPicker,
+         FrmWeb::kCmdSend,
+         {FrmWeb::kList1},
+         {FrmWeb::kLabel1},
+         true,
+         FrmWeb::kList1,
+         {FrmWeb::kCmdSend, FrmWeb::kList1}},
+        {kOptions,
+         FrmOptions::kCmdOK,
+         {FrmOptions::kTxtBefore, FrmOptions::kTxtAfter},
+         {FrmOptions::kLabel1, FrmOptions::kLabel2},
+         false,
+         FrmOptions::kCmdOK,
+         {FrmOptions::kOptShow0 + 2, FrmOptions::kTxtBefore, FrmOptions::kTxtAfter,
+          FrmOptions::kCmdOK}},
+        {kAbout, FrmAbout::kCmdOK, {}, {}, false, FrmAbout::kCmdOK, {}},
     };
-
-    Seen picker;
-    Open(kPicker, [&](HWND w) {
-        picker.default_button = DefaultButtonOf(w);
-        HWND list = GetDlgItem(w, FrmWeb::kList1);
-        picker.before_box.push_back(GetDlgCtrlID(GetWindow(list, GW_HWNDPREV)));
-        testing_ui::SelectItem(list, 0);  // enables Send
-        HWND at = list;
-        for (int i = 0; i < 2; ++i) {
-            at = PressTab(thread_, at);
-            picker.tab.push_back(GetDlgCtrlID(at));
-        }
-    });
-    EXPECT_EQ(picker.default_button.answer, MAKELONG(FrmWeb::kCmdSend, DC_HASDEFID));
-    EXPECT_TRUE(picker.default_button.has_border);
-    EXPECT_EQ(picker.before_box, (std::vector<int>{FrmWeb::kLabel1}));
-    EXPECT_EQ(picker.tab, (std::vector<int>{FrmWeb::kCmdSend, FrmWeb::kList1}));
-
-    Seen options;
-    Open(kOptions, [&](HWND w) {
-        options.default_button = DefaultButtonOf(w);
-        for (int box : {FrmOptions::kTxtBefore, FrmOptions::kTxtAfter})
-            options.before_box.push_back(GetDlgCtrlID(GetWindow(GetDlgItem(w, box), GW_HWNDPREV)));
-        HWND at = GetDlgItem(w, FrmOptions::kCmdOK);
-        for (int i = 0; i < 4; ++i) {
-            at = PressTab(thread_, at);
-            options.tab.push_back(GetDlgCtrlID(at));
-        }
-    });
-    EXPECT_EQ(options.default_button.answer, MAKELONG(FrmOptions::kCmdOK, DC_HASDEFID));
-    EXPECT_TRUE(options.default_button.has_border);
-    EXPECT_EQ(options.before_box, (std::vector<int>{FrmOptions::kLabel1, FrmOptions::kLabel2}));
-    EXPECT_EQ(options.tab, (std::vector<int>{FrmOptions::kOptShow0 + 2, FrmOptions::kTxtBefore,
-                                             FrmOptions::kTxtAfter, FrmOptions::kCmdOK}));
-
-    DefaultButton about;
-    Open(kAbout, [&](HWND w) { about = DefaultButtonOf(w); });
-    EXPECT_EQ(about.answer, MAKELONG(FrmAbout::kCmdOK, DC_HASDEFID));
-    EXPECT_TRUE(about.has_border);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.window.name);
+        DefaultButton default_button;
+        std::vector<int> before_boxes, tab;
+        Open(c.window, [&](HWND w) {
+            default_button = DefaultButtonOf(w);
+            for (int box : c.boxes)
+                before_boxes.push_back(GetDlgCtrlID(GetWindow(GetDlgItem(w, box), GW_HWNDPREV)));
+            if (c.select_first) testing_ui::SelectItem(GetDlgItem(w, c.boxes[0]), 0);
+            HWND at = GetDlgItem(w, c.tab_from);
+            for (std::size_t i = 0; i < c.tab.size(); ++i) {
+                at = PressTab(thread_, at);
+                tab.push_back(GetDlgCtrlID(at));
+            }
+        });
+        EXPECT_EQ(default_button.answer, MAKELONG(c.default_button, DC_HASDEFID));
+        EXPECT_TRUE(default_button.has_border);
+        EXPECT_EQ(before_boxes, c.before_boxes);
+        EXPECT_EQ(tab, c.tab);
+    }
 }
 
 // A stand-in for the conversation window the command was typed in, and another window
@@ -625,10 +601,14 @@ bool IsAbove(HWND above, HWND below) {
     return false;
 }
 
-// The windows have no owner. Each opens in front of the window the user was in, above
-// it even when that one stays on top, centred on its monitor, and hands the
-// foreground back when it closes. (Wine's null driver has one monitor: a second one,
-// and what a real taskbar does with a refused SetForegroundWindow, are not seen here.)
+void ExpectCentred(const RECT& frame, const RECT& work) {
+    const LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
+    EXPECT_EQ(frame.left, work.left + (work.right - work.left - width) / 2);
+    EXPECT_EQ(frame.top, work.top + (work.bottom - work.top - height) / 2);
+}
+
+// Ownerless windows open in front of the user's window, even a topmost one, centred on
+// its monitor, and hand the foreground back on closing (Wine shows one monitor only).
 TEST_F(FormTest, OpensInFrontOfTheForegroundWindowAndGivesItBack) {
     for (bool topmost : {true, false}) {
         SCOPED_TRACE(topmost ? "topmost conversation" : "plain conversation");
@@ -653,17 +633,13 @@ TEST_F(FormTest, OpensInFrontOfTheForegroundWindowAndGivesItBack) {
             EXPECT_EQ(is_topmost, topmost);
             EXPECT_TRUE(in_front);
             EXPECT_TRUE(foreground);
-            const RECT& work = monitor.rcWork;
-            const LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
-            EXPECT_EQ(frame.left, work.left + (work.right - work.left - width) / 2);
-            EXPECT_EQ(frame.top, work.top + (work.bottom - work.top - height) / 2);
+            ExpectCentred(frame, monitor.rcWork);
             EXPECT_EQ(GetForegroundWindow(), host.conversation());
         }
     }
 }
 
-// Another program's window, from tests/ui/another_program_win32.cpp run beside this
-// test program: it has the foreground once started, and stays on top if asked to.
+// The window of another_program_win32.cpp: foreground once started, topmost if asked.
 class AnotherProgram {
   public:
     explicit AnotherProgram(bool topmost) {
@@ -758,8 +734,7 @@ void ExpectPlacement(const Placement& seen, HWND beside, bool topmost, HWND give
     EXPECT_EQ(seen.give_back, give_back);
 }
 
-// A foreground window counts when this process owns it, whichever of its threads made
-// it; one that is gone is left alone like another program's.
+// Any thread's window of this process counts; a window that is gone does not.
 TEST(PlacementTest, AWindowOfAnyThreadOfThisProcessCounts) {
     HostWindows host(false);
     HWND active = host.conversation();
@@ -775,11 +750,8 @@ TEST(PlacementTest, AWindowOfAnyThreadOfThisProcessCounts) {
     ExpectPlacement(PlacementBeside(nullptr, active), active, false, nullptr);
 }
 
-// The user switched to another program while the command was handled. Its window
-// keeps the foreground (Windows refuses it to us) and stays above ours when it is on
-// top: ours is no topmost window, opens beside the thread's active window (here it
-// has none left: centred on the primary monitor) and gives the foreground to no one
-// when it closes.
+// Another program took the foreground meanwhile: ours is not topmost, stays below it
+// when it is, centres on the primary monitor and hands the foreground to no one.
 TEST_F(FormTest, AnotherProgramsForegroundWindowIsNeitherFollowedOnTopNorGivenBack) {
     HostWindows host(false);
     MONITORINFO primary{};
@@ -808,10 +780,7 @@ TEST_F(FormTest, AnotherProgramsForegroundWindowIsNeitherFollowedOnTopNorGivenBa
             });
             EXPECT_FALSE(is_topmost);
             EXPECT_EQ(below_other, topmost);
-            const RECT& work = primary.rcWork;
-            const LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
-            EXPECT_EQ(frame.left, work.left + (work.right - work.left - width) / 2);
-            EXPECT_EQ(frame.top, work.top + (work.bottom - work.top - height) / 2);
+            ExpectCentred(frame, primary.rcWork);
             EXPECT_NE(GetForegroundWindow(), other.window());
         }
     }

@@ -21,14 +21,8 @@ namespace ts = testshell;
 using namespace testing_ui;
 using testing_ui::TwipsToPixels;  // the tests' own, not the product's
 
-ts::Window Site(TextView path, TextView title, TextView address) {
-    return ts::Window{ts::Value::Str(path), ts::Value::Str(title), ts::Value::Str(address)};
-}
-ts::Scenario Shell(std::vector<ts::Window> windows) {
-    ts::Scenario scenario;
-    scenario.windows = std::move(windows);
-    return scenario;
-}
+using ts::Page;
+using ts::Showing;
 ts::Scenario Failing() {
     ts::Scenario scenario;
     scenario.windows_call = E_NOTIMPL;
@@ -69,13 +63,9 @@ class FrmWebTest : public ::testing::Test {
     }
 
     // Opens the picker on this thread while script plays the user.
-    std::optional<Failure> Open(std::function<void(HWND)> script, bool* found = nullptr) {
-        WindowDriver driver(L"Tabulon", std::move(script));
-        std::optional<Failure> failure = FailureOf([] { FrmWeb::ForThread().ShowModal(); });
-        driver.Join();
-        EXPECT_FALSE(driver.left_open()) << "the script did not close the picker";
-        if (found) *found = driver.found();
-        return failure;
+    static std::optional<Failure> Open(std::function<void(HWND)> script) {
+        return ShowWhile(
+            L"Tabulon", [] { FrmWeb::ForThread().ShowModal(); }, std::move(script));
     }
 
     const DWORD thread_ = GetCurrentThreadId();
@@ -83,7 +73,7 @@ class FrmWebTest : public ::testing::Test {
 };
 
 TEST_F(FrmWebTest, WithNoBrowserWindowOffersCancelAndLeavesEmptyText) {
-    ts::SetScenario(Shell({Site(u"C:\\windows", u"My Documents", u"file:///C:/")}));
+    ts::SetScenario(Showing({Page(u"C:\\windows", u"My Documents", u"file:///C:/")}));
     FrmWeb::ForThread().sPickedText = u"an earlier pick";
     PickerView seen;
     EXPECT_FALSE(Open([&](HWND w) {
@@ -98,7 +88,7 @@ TEST_F(FrmWebTest, WithNoBrowserWindowOffersCancelAndLeavesEmptyText) {
 }
 
 TEST_F(FrmWebTest, LaysOutItsControlsInTwipsAtTheScreenResolution) {
-    ts::SetScenario(Shell({Site(kIe, u"Page", u"http://page.example/")}));
+    ts::SetScenario(Showing({Page(kIe, u"Page", u"http://page.example/")}));
     PickerView seen;
     HWND window = nullptr;
     Open([&](HWND w) {
@@ -140,9 +130,9 @@ TEST(ScreenTest, HasTheResolutionTheRunWasSetUpFor) {
 }
 
 TEST_F(FrmWebTest, PickFramesTheChosenLine) {
-    ts::SetScenario(Shell({Site(kIe, u"One", u"http://one.example/"),
-                           Site(u"C:\\windows", u"Folder", u"file:///C:/"),
-                           Site(kIe, u"", u"http://two.example/")}));
+    ts::SetScenario(Showing({Page(kIe, u"One", u"http://one.example/"),
+                             Page(u"C:\\windows", u"Folder", u"file:///C:/"),
+                             Page(kIe, u"", u"http://two.example/")}));
     PickerView seen;
     bool open_after_early_enter = false;
     bool enabled_after_arrow = false;
@@ -179,9 +169,9 @@ TEST_F(FrmWebTest, TitlesInAnyScriptReachTheListIntact) {
     const Text hebrew = u"\u05D7\u05D3\u05E9\u05D5\u05EA \u05D1\u05E2\u05D1\u05E8\u05D9\u05EA";
     const Text mixed =
         u"\u65E5\u672C (\u05E2\u05D1\u05E8\u05D9\u05EA, \u0639\u0631\u0628\u064A) \U0001F600";
-    ts::SetScenario(Shell(
-        {Site(kIe, chinese, u"http://zh.example/"), Site(kIe, arabic, u"http://ar.example/"),
-         Site(kIe, hebrew, u"http://he.example/"), Site(kIe, mixed, u"http://mixed.example/")}));
+    ts::SetScenario(Showing(
+        {Page(kIe, chinese, u"http://zh.example/"), Page(kIe, arabic, u"http://ar.example/"),
+         Page(kIe, hebrew, u"http://he.example/"), Page(kIe, mixed, u"http://mixed.example/")}));
     PickerView seen;
     EXPECT_FALSE(Open([&](HWND w) {
         seen = LookAt(w, thread_);
@@ -195,7 +185,7 @@ TEST_F(FrmWebTest, TitlesInAnyScriptReachTheListIntact) {
 }
 
 TEST_F(FrmWebTest, AccessKeyAndEnterPressTheButton) {
-    ts::SetScenario(Shell({Site(kIe, u"One", u"http://one.example/")}));
+    ts::SetScenario(Showing({Page(kIe, u"One", u"http://one.example/")}));
     StoreSetting(u"Show", u"0");
     for (bool access_key : {true, false}) {
         SCOPED_TRACE(access_key ? "Alt+S" : "Enter");
@@ -214,7 +204,7 @@ TEST_F(FrmWebTest, AccessKeyAndEnterPressTheButton) {
 }
 
 TEST_F(FrmWebTest, SecondOpeningIsFreshAndClosingKeepsTheLastPick) {
-    ts::SetScenario(Shell({Site(kIe, u"First", u"http://first.example/")}));
+    ts::SetScenario(Showing({Page(kIe, u"First", u"http://first.example/")}));
     StoreSetting(u"Show", u" 0");
     StoreSetting(u"Before", u"B");
     StoreSetting(u"After", u"A");
@@ -226,8 +216,8 @@ TEST_F(FrmWebTest, SecondOpeningIsFreshAndClosingKeepsTheLastPick) {
 
     // A setting changed between openings shows at the next one.
     StoreSetting(u"Show", u"1");
-    ts::SetScenario(Shell({Site(kIe, u"First", u"http://first.example/"),
-                           Site(kIe, u"Second", u"http://second.example/")}));
+    ts::SetScenario(Showing({Page(kIe, u"First", u"http://first.example/"),
+                             Page(kIe, u"Second", u"http://second.example/")}));
     PickerView seen;
     EXPECT_FALSE(Open([&](HWND w) {
         seen = LookAt(w, thread_);
@@ -251,9 +241,9 @@ TEST_F(FrmWebTest, LoadFailureIsThrownAndNoWindowIsOffered) {
     };
     const Case cases[] = {
         {"shell window list", Failing(), u"2", E_NOTIMPL},
-        {"display mode", Shell({Site(kIe, u"T", u"U")}), u"abc", DISP_E_TYPEMISMATCH},
+        {"display mode", Showing({Page(kIe, u"T", u"U")}), u"abc", DISP_E_TYPEMISMATCH},
         {"title",
-         Shell({{ts::Value::Str(kIe), ts::Value::Failing(E_ACCESSDENIED), ts::Value::Str(u"U")}}),
+         Showing({{ts::Value::Str(kIe), ts::Value::Failing(E_ACCESSDENIED), ts::Value::Str(u"U")}}),
          u"0", E_ACCESSDENIED},
     };
     for (const Case& c : cases) {
@@ -283,7 +273,7 @@ void CALLBACK OpenAgainThenPick(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 TEST_F(FrmWebTest, OpeningAgainWhileOpenIsRefusedAndTheOpenPickerGoesOn) {
-    ts::SetScenario(Shell({Site(kIe, u"Only", u"http://only.example/")}));
+    ts::SetScenario(Showing({Page(kIe, u"Only", u"http://only.example/")}));
     StoreSetting(u"Show", u"0");
     FrmWeb::ForThread().sPickedText.clear();
     g_nested_failure.reset();

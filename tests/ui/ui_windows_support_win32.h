@@ -4,12 +4,16 @@
 // comparable values.
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/failure.h"
 #include "settings/registry_settings_store_win32.h"
+#include "window_driver_win32.h"
 
 namespace tabulon::testing_ui {
 
@@ -26,6 +30,18 @@ inline std::optional<Failure> FailureOf(const std::function<void()>& action) {
         return f;
     }
     return std::nullopt;
+}
+
+// Runs show, which opens the modal window with the caption, while script plays the
+// user; the Failure it threw. The window must come and the script must close it.
+inline std::optional<Failure> ShowWhile(std::wstring caption, const std::function<void()>& show,
+                                        std::function<void(HWND)> script) {
+    WindowDriver driver(std::move(caption), std::move(script));
+    std::optional<Failure> failure = FailureOf(show);
+    driver.Join();
+    EXPECT_TRUE(driver.found()) << "the window did not come";
+    EXPECT_FALSE(driver.left_open()) << "the script did not close the window";
+    return failure;
 }
 
 // left, top, right, bottom: EXPECT_EQ prints all four when they differ.

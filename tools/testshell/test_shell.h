@@ -63,6 +63,16 @@ struct Scenario {
     std::vector<Closing> closings;
 };
 
+// A window showing a page, its values all text, and a scenario of such windows.
+inline Window Page(TextView path, TextView title, TextView address) {
+    return {Value::Str(path), Value::Str(title), Value::Str(address)};
+}
+inline Scenario Showing(std::vector<Window> windows) {
+    Scenario scenario;
+    scenario.windows = std::move(windows);
+    return scenario;
+}
+
 struct Counters {
     int shells_created = 0;
     int windows_calls = 0;
