@@ -1,5 +1,7 @@
 #include "ui/form_layout_win32.h"
 
+#include <uxtheme.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -109,11 +111,12 @@ ControlWindowStyle StyleOf(const ControlSpec& c) {
 // loaded by then; looked up at run time, so a system without it still loads the DLL.
 // A blank name matches no theme class; Windows takes an empty one too, Wine does not.
 // Two nulls drop the names again.
+// The pointer's type is the header's own, calling convention included: a hand-written
+// one that drops WINAPI still works on x86 only by luck of the frame pointer.
 void SetClassicLook(HWND control, bool classic) {
     HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
     if (!uxtheme) return;
-    using SetWindowThemeFunction = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-    const auto set_window_theme = reinterpret_cast<SetWindowThemeFunction>(
+    const auto set_window_theme = reinterpret_cast<decltype(&::SetWindowTheme)>(
         reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")));
     if (!set_window_theme) return;
     if (classic)

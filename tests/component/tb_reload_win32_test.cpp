@@ -47,9 +47,8 @@ F Export(HMODULE module, const char* name) {
 void LoadCreateCallReleaseUnload(const std::wstring& path) {
     HMODULE module = LoadLibraryW(path.c_str());
     ASSERT_NE(module, nullptr) << "error " << GetLastError();
-    auto getClassObject =
-        Export<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(module, "DllGetClassObject");
-    auto canUnloadNow = Export<HRESULT(WINAPI*)()>(module, "DllCanUnloadNow");
+    auto getClassObject = Export<decltype(&::DllGetClassObject)>(module, "DllGetClassObject");
+    auto canUnloadNow = Export<decltype(&::DllCanUnloadNow)>(module, "DllCanUnloadNow");
     ASSERT_TRUE(getClassObject && canUnloadNow);
     {
         ComPtr<IClassFactory> factory;

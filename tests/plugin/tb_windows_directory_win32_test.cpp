@@ -19,7 +19,7 @@ using late_bound::Args;
 using late_bound::Outcome;
 namespace shell = testshell;
 
-using QueryFunction = UINT(WINAPI*)(LPSTR, UINT);
+using QueryFunction = decltype(&::GetWindowsDirectoryA);
 
 std::string g_directory;  // what the replacement reports
 

@@ -92,7 +92,7 @@ void PluginTest::TearDown() {
     ClearSettings();
     // The picker keeps its own shell object for later openings, until the DLL is
     // asked whether it may unload.
-    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
+    auto canUnload = reinterpret_cast<decltype(&::DllCanUnloadNow)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"TB.dll"), "DllCanUnloadNow")));
     ASSERT_NE(canUnload, nullptr);
     EXPECT_EQ(canUnload(), S_OK);

@@ -119,8 +119,8 @@ class TestShellDll : public ::testing::Test {
     }
 
     HMODULE module_ = nullptr;
-    HRESULT(STDAPICALLTYPE* get_class_object_)(REFCLSID, REFIID, void**) = nullptr;
-    HRESULT(STDAPICALLTYPE* can_unload_)() = nullptr;
+    decltype(&::DllGetClassObject) get_class_object_ = nullptr;
+    decltype(&::DllCanUnloadNow) can_unload_ = nullptr;
     std::wstring file_;
 };
 
