@@ -26,8 +26,8 @@ foreach(line IN LISTS machine_paths)
 endforeach()
 set(TABULON_WIDL_INCLUDE_DIR ${TABULON_MACHINE_WIDL_INCLUDE_DIR}
     CACHE PATH "Wine's IDL files, for widl's imports")
-set(TABULON_WIDL_LIBRARY_DIR ${TABULON_MACHINE_STDOLE2_DIR_${TABULON_TARGET_WIDTH}}
-    CACHE PATH "Folder with stdole2.tlb of the target's width, for widl's importlib")
+set(TABULON_WIDL_LIBRARY_DIR ${TABULON_MACHINE_STDOLE2_DIR}
+    CACHE PATH "Folder with stdole2.tlb, for widl's importlib")
 set(TABULON_GTEST_SOURCE_DIR ${TABULON_MACHINE_GTEST_SOURCE_DIR}
     CACHE PATH "GoogleTest's sources, built with the cross compilers")
 

@@ -5,9 +5,12 @@
 #   build-image.sh --folder    only print the folder it is (or would be) in
 #   build-image.sh --rebuild   build it again even if cached
 # The folder holds disk.img (ext4, the whole root), vmlinuz and initrd.img beside it,
-# and packages.txt (what is installed, with versions). It is named after a hash of
-# this script, so a change here makes a new image and an unchanged script finds the
-# old one at once. Everything comes from this machine's configured Debian mirrors.
+# and packages.txt (the Debian point release, then what is installed, with versions).
+# It is named after a hash of this script, so a change here makes a new image and an
+# unchanged script finds the old one at once. Everything comes from the release's own
+# suite on this machine's configured Debian mirror: the guest runs offline and is
+# thrown away, so it needs no security or stable updates, and an archive part-way
+# through updating those cannot break it.
 # Needs root (debootstrap, chroot, mount).
 set -euo pipefail
 
@@ -78,12 +81,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-# This machine's Debian mirrors for the suite, its updates and its security fixes, as
-# apt reads them: "URI SUITE" lines.
-sources=$(apt-get indextargets --format '$(SITE) $(RELEASE) $(COMPONENT) $(TARGET_OF)' |
-    awk -v s="$suite" '$3 == "main" && $4 == "deb" &&
-        ($2 == s || $2 == s "-updates" || $2 == s "-security") { print $1, $2 }' | sort -u)
-mirror=$(awk -v s="$suite" '$2 == s { print $1; exit }' <<<"$sources")
+# This machine's Debian mirror for the release's own suite, as apt reads it.
+mirror=$(apt-get indextargets --format '$(SITE) $(RELEASE) $(COMPONENT) $(TARGET_OF)' |
+    awk -v s="$suite" '$2 == s && $3 == "main" && $4 == "deb" { print $1; exit }')
 [ -n "$mirror" ] || { say "no '$suite main' entry among this machine's apt sources"; exit 1; }
 
 log=$work/build.log
@@ -101,8 +101,8 @@ path-exclude=/usr/share/lintian/*
 EOF
 printf '#!/bin/sh\nexit 101\n' >"$rootfs/usr/sbin/policy-rc.d"
 chmod 755 "$rootfs/usr/sbin/policy-rc.d"
-rm -f "$rootfs/etc/apt/sources.list"
-while read -r uri s; do echo "deb $uri $s main"; done <<<"$sources" >"$rootfs/etc/apt/sources.list"
+rm -f "$rootfs/etc/apt/sources.list" "$rootfs"/etc/apt/sources.list.d/*
+echo "deb $mirror $suite main" >"$rootfs/etc/apt/sources.list"
 
 # The initrd needs only what finds and mounts the root on a virtio disk. A fixed list,
 # not the modules this build machine happens to use.
@@ -122,7 +122,10 @@ say "installing ${packages[*]}"
         in_root apt-get update &&
         in_root apt-get install -y --no-install-recommends -o Dpkg::Options::=--force-confold "${packages[@]}"
 } >>"$log" 2>&1 || { tail -n 30 "$log" >&2; say "installing the guest's packages failed"; exit 1; }
-in_root dpkg-query -W -f '${Package}:${Architecture} ${Version}\n' | sort >"$work/packages.txt"
+{
+    echo "# Debian $(cat "$rootfs/etc/debian_version") ($suite), from $mirror $suite main only"
+    in_root dpkg-query -W -f '${Package}:${Architecture} ${Version}\n' | sort
+} >"$work/packages.txt"
 for ((; binds > 0; binds--)); do
     umount "${mounted[-1]}"
     unset 'mounted[-1]'
@@ -189,5 +192,5 @@ for old in "$cache"/*/; do
     [ -n "$(find "$stamp" -maxdepth 0 -mtime +2)" ] && rm -rf "$old"
 done
 say "built in $((SECONDS - start)) s: $(du -sh --apparent-size "$folder/disk.img" | cut -f1) disk" \
-    "($(du -sh "$folder/disk.img" | cut -f1) used), $(wc -l <"$folder/packages.txt") packages"
+    "($(du -sh "$folder/disk.img" | cut -f1) used), $(grep -vc '^#' "$folder/packages.txt") packages"
 echo "$folder"
