@@ -42,8 +42,8 @@ case $out in
     "32-bit programs: yes" | "32-bit programs: no (the kernel refuses them: Exec format error)") ;;
     *) check "the real probe's answer" "yes or Exec format error" "$out" ;;
 esac
-out=$("$script" --print tabulon-test-absent make)
-check "named packages: no probe" "packages: tabulon-test-absent make|missing: tabulon-test-absent" \
+out=$("$script" --print tabulon-test-absent dpkg)
+check "named packages: no probe" "packages: tabulon-test-absent dpkg|missing: tabulon-test-absent" \
     "$(paste -sd'|' <<<"$out")"
 
 # apt's stand-in: `update` fails to fetch one index the way a mirror mid-sync does
