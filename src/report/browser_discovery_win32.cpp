@@ -10,6 +10,7 @@
 #include "common/failure.h"
 #include "common/scope_exit.h"
 #include "common/variant_win32.h"
+#include "report/browser_pages_win32.h"
 
 namespace tabulon {
 
@@ -165,7 +166,22 @@ class ShellSiteWindow : public SiteWindow {
     Name name_;
 };
 
+// A page of the second source, read before the visit.
+class BrowserPageWindow : public SiteWindow {
+  public:
+    explicit BrowserPageWindow(const BrowserPage& page) : page_(page) {}
+    Text Title() override { return page_.title; }
+    Text Address() override { return page_.address; }
+
+  private:
+    const BrowserPage& page_;
+};
+
 }  // namespace
+
+std::vector<BrowserPage> BrowserDiscovery::ReadBrowserPagesOfThisDesktop() {
+    return ReadOpenBrowserPages();
+}
 
 Text ReadTextProperty(IDispatch& object, TextView name, TextView what) {
     const std::wstring terminated(reinterpret_cast<const wchar_t*>(name.data()), name.size());
@@ -215,6 +231,12 @@ void BrowserDiscovery::EnumerateBrowserWindows(const std::function<void(SiteWind
         if (sPath == sWinDir) continue;  // one of the shell's own folder windows
 
         ShellSiteWindow site(*oWindow.Get(), index);
+        visit(site);
+    }
+    oWindow.Reset();
+
+    for (const BrowserPage& page : ReadBrowserPages()) {
+        BrowserPageWindow site(page);
         visit(site);
     }
 }

@@ -1,14 +1,17 @@
 #pragma once
-// Finds the open browser windows through the shell's window collection. A window
-// whose program folder ("Path") is the Windows directory is one of the shell's own
-// folder windows and is skipped; every other window is a browser window.
+// Finds the open browser windows: first through the shell's window collection, where
+// a window whose program folder ("Path") is the Windows directory is one of the
+// shell's own folder windows and is skipped, and every other window is a browser
+// window; then the pages of today's browsers, which keep out of that collection.
 #include <windows.h>
 #include <shldisp.h>
 #include <wrl/client.h>
 
 #include <functional>
+#include <vector>
 
 #include "common/text.h"
+#include "report/browser_page.h"
 #include "report/site_report.h"
 
 namespace tabulon {
@@ -16,8 +19,10 @@ namespace tabulon {
 // The state of one discoverer, named as in its owners (the plugin object and the
 // picker window each have their own).
 struct BrowserDiscovery : BrowserWindowSource {
-    explicit BrowserDiscovery(std::function<Text()> get_win_dir)
-        : GetWinDir(std::move(get_win_dir)) {}
+    explicit BrowserDiscovery(std::function<Text()> get_win_dir,
+                              std::function<std::vector<BrowserPage>()> read_browser_pages =
+                                  ReadBrowserPagesOfThisDesktop)
+        : GetWinDir(std::move(get_win_dir)), ReadBrowserPages(std::move(read_browser_pages)) {}
 
     Microsoft::WRL::ComPtr<IShellDispatch> oShell;  // made on first need, then kept
     Microsoft::WRL::ComPtr<IDispatch> oWindow;      // the window being examined, during a walk
@@ -26,6 +31,13 @@ struct BrowserDiscovery : BrowserWindowSource {
 
     // The Windows directory with no backslash added; asked again for every window.
     std::function<Text()> GetWinDir;
+
+    // The second source: the pages open in today's browsers, top window first. It
+    // never fails.
+    std::function<std::vector<BrowserPage>()> ReadBrowserPages;
+
+    // What the second source reads by default.
+    static std::vector<BrowserPage> ReadBrowserPagesOfThisDesktop();
 
     // Creates the Shell object when oShell is empty.
     IShellDispatch& EnsureShell();
@@ -36,7 +48,8 @@ struct BrowserDiscovery : BrowserWindowSource {
     // Walks a fresh collection in its own order and calls visit for each browser
     // window, whose title and address are read from the window when asked. The window
     // is decided on before visit runs, and visit returns before the next window's
-    // "Path" is read. Any failure propagates; oWindow is empty again afterwards.
+    // "Path" is read. Any failure propagates; oWindow is empty again afterwards. Then
+    // visits each page of the second source.
     void EnumerateBrowserWindows(const std::function<void(SiteWindow&)>& visit) override;
 };
 

@@ -7,7 +7,7 @@ dll=$2
 dump=$("$objdump" -p "$dll")
 
 imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z' | sort -u)
-allowed='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shlwapi|shell32|msvcrt|comctl32|version)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|oleacc|shlwapi|shell32|msvcrt|comctl32|version)\.dll$'
 status=0
 for dll_name in $imports; do
     if ! grep -Eq "$allowed" <<<"$dll_name"; then

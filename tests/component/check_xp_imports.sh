@@ -32,7 +32,7 @@ trap 'rm -rf "$work"' EXIT
 [ -s "$work/imports" ] || { echo "no imports read from $dll"; exit 1; }
 
 status=0
-xp_dlls='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shlwapi|shell32|msvcrt|comctl32|uxtheme|version)\.dll$'
+xp_dlls='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|oleacc|shlwapi|shell32|msvcrt|comctl32|uxtheme|version)\.dll$'
 for name in $(cut -d' ' -f1 "$work/imports" | sort -u); do
     if ! grep -Eq "$xp_dlls" <<<"$name"; then
         echo "import from a DLL that Windows XP lacks (or that is not a system DLL): $name"
@@ -63,6 +63,7 @@ done
     echo '#include <shellapi.h>'
     echo '#include <commctrl.h>'
     echo '#include <uxtheme.h>'
+    echo '#include <oleacc.h>'
     echo 'extern const void* const probes[] = {'
     awk '$1 != "msvcrt.dll" { print "    reinterpret_cast<const void*>(&" $2 ")," }' "$work/imports"
     echo '};'

@@ -10,6 +10,7 @@
 
 #include "common/bstr_win32.h"
 #include "plugin_fixture_win32.h"
+#include "stand_in_browser_win32.h"
 #include "testshell/test_shell.h"
 
 namespace tabulon::testing {
@@ -64,6 +65,47 @@ TEST_F(AllWebsites, ReportInEachDisplayMode) {
         ASSERT_EQ(report.outcome.hr, S_OK) << ToUtf8(report.outcome.description);
         EXPECT_TRUE(report.outcome.Boolean());
         EXPECT_EQ(report.text, mode.expected);
+    }
+}
+
+// Today's browsers, read through their accessibility trees, come after the shell's
+// windows, top window first, in the same lines; they alone are enough for a report.
+TEST_F(AllWebsites, TodaysBrowsersFollowTheShellsWindows) {
+    const StandInBrowsers browsers(R"(
+window MozillaWindowClass "Org - Firefox"
+  client
+    toolbar
+      combobox
+        text value="example.org"
+    document name="Org" value="https://example.org/"
+window Chrome_WidgetWin_1 "Fresh - Chromium"
+  client
+    pagetablist
+      pagetab name="Fresh" state=selected
+    toolbar
+      text shortcut="Ctrl+L" value="fresh.example"
+window Chrome_WidgetWin_1 "Editor"
+  client
+    document name="notes.txt" value="file:///notes.txt"
+)");
+    const struct {
+        const char16_t* show;
+        std::vector<shell::Window> shell;
+        const char16_t* expected;
+    } cases[] = {
+        {u"2",
+         {Page(kBrowser, u"Example", u"http://example.com/"), Page(kWinDir, u"Desktop", u"")},
+         u"I'm currently browsing:\r\n\r\nExample - http://example.com/\r\n"
+         u"Org - https://example.org/\r\nFresh - fresh.example\r\n\r\n"},
+        {u"1", {}, u"I'm currently browsing:\r\n\r\nhttps://example.org/\r\nfresh.example\r\n\r\n"},
+        {u"3", {}, u"I'm currently browsing:\r\n\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.show));
+        StoreSetting(L"Show", c.show);
+        const Report report = Run(c.shell);
+        ASSERT_EQ(report.outcome.hr, S_OK) << ToUtf8(report.outcome.description);
+        EXPECT_EQ(report.text, c.expected);
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include "common/bstr_win32.h"
 #include "plugin_fixture_win32.h"
+#include "stand_in_browser_win32.h"
 #include "testshell/test_shell.h"
 #include "ui/frm_about_win32.h"
 #include "ui/frm_options_win32.h"
@@ -94,6 +95,27 @@ TEST_F(WindowCommands, PickerFramesThePickedPageWithTheSeededTexts) {
     EXPECT_TRUE(run.outcome.Boolean());
     EXPECT_EQ(items, (std::vector<Text>{u"One - http://one/", u"Two - http://two/"}));
     EXPECT_EQ(run.result, u"I'm currently browsing:\r\n\r\nTwo - http://two/\r\n\r\n");
+}
+
+TEST_F(WindowCommands, PickerListsTodaysBrowsersAfterTheShellsPages) {
+    const StandInBrowsers browsers(R"(
+window Chrome_WidgetWin_1 "Three - Chromium"
+  client
+    toolbar
+      text shortcut="Ctrl+L" value="three.example"
+    document name="Three" value="https://three.example/"
+)");
+    std::vector<Text> items;
+    const CommandRun run = Send(u"/xweb", L"Tabulon", [&](HWND window) {
+        HWND list = GetDlgItem(window, FrmWeb::kList1);
+        for (int i = 0; i < ListCount(list); ++i) items.push_back(ListItem(list, i));
+        SelectItem(list, 2);
+        Click(GetDlgItem(window, FrmWeb::kCmdSend));
+    });
+    ASSERT_EQ(run.outcome.hr, S_OK) << ToUtf8(run.outcome.description);
+    EXPECT_EQ(items, (std::vector<Text>{u"One - http://one/", u"Two - http://two/",
+                                        u"Three - https://three.example/"}));
+    EXPECT_EQ(run.result, u"I'm currently browsing:\r\n\r\nThree - https://three.example/\r\n\r\n");
 }
 
 // The picker's own look with no page is frm_web_win32_test's.

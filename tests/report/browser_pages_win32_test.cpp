@@ -1,0 +1,176 @@
+// The second page source against stand-in browsers in a process of their own: which
+// windows give a page, in which order, and that no browser can hold the caller past
+// the deadline.
+#include "report/browser_pages_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "common/module_lock_win32.h"
+#include "stand_in_browser_win32.h"
+
+namespace tabulon {
+
+void PrintTo(const BrowserPage& page, std::ostream* out) {
+    *out << '"' << ToUtf8(page.title) << "\" at \"" << ToUtf8(page.address) << '"';
+}
+
+namespace {
+
+using testing::ScaledMilliseconds;
+using testing::StandInBrowsers;
+
+// A Chromium window as the browser builds it before any accessibility client asked:
+// tab strip and tool bar, no document yet.
+constexpr const char* kChromiumWithoutDocument = R"(window Chrome_WidgetWin_1 "Fresh - Chromium"
+  client
+    pagetablist
+      pagetab name="Other tab"
+      pagetab name="Fresh tab" state=selected
+    toolbar
+      text shortcut="Ctrl+L" value="fresh.example/path" name="Address and search bar"
+)";
+
+struct Timed {
+    std::vector<BrowserPage> pages;
+    DWORD milliseconds;
+};
+
+Timed ReadTimed(const BrowserPageReading& reading = {}) {
+    const DWORD start = GetTickCount();
+    std::vector<BrowserPage> pages = ReadBrowserPages(ListBrowserWindows(), reading);
+    return {std::move(pages), GetTickCount() - start};
+}
+
+// Waits until the worker of an abandoned read has let go of the module.
+bool WorkerGone(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    while (ModuleLockCount() != 0) {
+        if (GetTickCount() - start > milliseconds) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+TEST(BrowserPagesTest, EachBrowserWindowGivesItsPageTopWindowFirst) {
+    const StandInBrowsers browsers(std::string(R"(
+window Chrome_WidgetWin_1 "Example Domain - Chromium"
+  client
+    toolbar
+      text shortcut="Ctrl+L" value="example.com"
+    pane
+      document name="Example Domain" value="https://example.com/"
+window Chrome_WidgetWin_1 "notes.txt - Editor"
+  client
+    document name="notes.txt - Editor" value="file:///app/index.html"
+window MozillaWindowClass "Org - Firefox" enum
+  application
+    pagetablist
+      pagetab name="Org" state=selected
+    toolbar
+      combobox value="example.org/news"
+        text
+    document name="Hidden tab" value="https://hidden.example/" state=invisible
+window Chrome_WidgetWin_1 "Hidden window" hidden
+  client
+    toolbar
+      text shortcut="Ctrl+L" value="hidden.example"
+window SomeOtherClass "Not a browser"
+  client
+    text shortcut="Ctrl+L" value="other.example"
+)") + kChromiumWithoutDocument);
+
+    const Timed read = ReadTimed();
+    const std::vector<BrowserPage> expected = {
+        {u"Example Domain", u"https://example.com/"},
+        {u"Org", u"example.org/news"},
+        {u"Fresh tab", u"fresh.example/path"},
+    };
+    EXPECT_EQ(read.pages, expected);
+    EXPECT_TRUE(WorkerGone(ScaledMilliseconds(2000)));
+}
+
+TEST(BrowserPagesTest, FieldsPlantedInThePageAndSimpleElementsAreReadAsPublished) {
+    const StandInBrowsers browsers(R"(
+window Chrome_WidgetWin_1 "Planted - Chromium"
+  client
+    document name="Planted" value="https://evil.example/"
+      text shortcut="Ctrl+L" value="bank.example"
+window MozillaWindowClass "Simple - Firefox"
+  client
+    toolbar
+      text value="simple.example" simple
+    pagetab name="Simple page" state=selected simple
+)");
+    const Timed read = ReadTimed();
+    const std::vector<BrowserPage> expected = {{u"Simple page", u"simple.example"}};
+    EXPECT_EQ(read.pages, expected);
+}
+
+// Browsers that hang, stall, answer nonsense or go away: the caller gets the pages of
+// the others in time, and the worker lets go of the DLL once the browser lets it.
+TEST(BrowserPagesTest, NoBrowserHoldsTheCallerPastTheDeadline) {
+    struct Case {
+        const char* name;
+        const char* broken;  // a browser in a process of its own, on top of a working one
+        bool others_read;    // the working window behind it still gives its page
+    };
+    const Case cases[] = {
+        {"a hung window", "window Chrome_WidgetWin_1 \"Hung\" hang\n  client\n", true},
+        {"a window without accessibility", "window Chrome_WidgetWin_1 \"No\" refuse\n  client\n",
+         true},
+        {"nonsense answers",
+         "window Chrome_WidgetWin_1 \"Odd\"\n  client count=50\n    text rolebstr "
+         "shortcut=\"Ctrl+L\" "
+         "value=\"odd.example\"\n    text fail shortcut=\"Ctrl+L\" value=\"odd.example\"\n",
+         true},
+        {"a browser that closes while it is read",
+         "window MozillaWindowClass \"Gone\"\n  client\n    toolbar exit\n", true},
+        {"a stall in the middle of the walk",
+         "window Chrome_WidgetWin_1 \"Stalled\"\n  client\n    toolbar stall=4000\n      text "
+         "shortcut=\"Ctrl+L\" value=\"stalled.example\"\n",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StandInBrowsers working(kChromiumWithoutDocument);
+        const StandInBrowsers broken(c.broken);
+        const Timed read = ReadTimed();
+        EXPECT_LE(read.milliseconds, ScaledMilliseconds(BrowserPageReading{}.deadline_ms + 300));
+        const std::vector<BrowserPage> expected = {{u"Fresh tab", u"fresh.example/path"}};
+        EXPECT_EQ(read.pages, c.others_read ? expected : std::vector<BrowserPage>{});
+        // A worker stuck in a browser keeps the DLL loaded until the browser lets go.
+        if (!c.others_read) {
+            EXPECT_NE(ModuleLockCount(), 0);
+        }
+        EXPECT_TRUE(WorkerGone(ScaledMilliseconds(8000)))
+            << "the worker still holds the DLL after the browser answered";
+    }
+}
+
+TEST(BrowserPagesTest, WideAndDeepTreesCostBoundedTime) {
+    const StandInBrowsers browsers(std::string(R"(
+window Chrome_WidgetWin_1 "Many tabs - Chromium"
+  client
+    pagetablist
+      pagetab name="tab" repeat=5000
+    toolbar
+      text shortcut="Ctrl+L" value="late.example"
+window Chrome_WidgetWin_1 "Deep - Chromium"
+  client
+    grouping nest=400
+      text shortcut="Ctrl+L" value="deep.example"
+)") + kChromiumWithoutDocument);
+    const Timed read = ReadTimed();
+    EXPECT_LE(read.milliseconds, ScaledMilliseconds(BrowserPageReading{}.deadline_ms + 300));
+    // Past the limits neither is a browser; the window behind them still is, where the
+    // machine is fast enough to reach it within the deadline.
+    for (const BrowserPage& page : read.pages) EXPECT_EQ(page.title, u"Fresh tab");
+    EXPECT_TRUE(WorkerGone(ScaledMilliseconds(8000)));
+}
+
+}  // namespace
+}  // namespace tabulon

@@ -1,0 +1,395 @@
+#include "testbrowser/accessible_element.h"
+
+#include <algorithm>
+#include <new>
+
+namespace tabulon::testbrowser {
+
+namespace {
+
+// What Clone hands out: a cursor of its own over the same children.
+class ChildEnumerator final : public IEnumVARIANT {
+  public:
+    ChildEnumerator(AccessibleElement* element, ULONG cursor) : element_(element), cursor_(cursor) {
+        element_->AddRef();
+    }
+    ChildEnumerator(const ChildEnumerator&) = delete;
+    ChildEnumerator& operator=(const ChildEnumerator&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (riid != IID_IUnknown && riid != __uuidof(IEnumVARIANT)) return E_NOINTERFACE;
+        *object = static_cast<IEnumVARIANT*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG refs = InterlockedDecrement(&refs_);
+        if (refs == 0) delete this;
+        return refs;
+    }
+    STDMETHODIMP Next(ULONG count, VARIANT* items, ULONG* fetched) override {
+        return element_->NextFrom(cursor_, count, items, fetched);
+    }
+    STDMETHODIMP Skip(ULONG count) override { return element_->SkipFrom(cursor_, count); }
+    STDMETHODIMP Reset() override {
+        element_->Enter(nullptr, false);
+        cursor_ = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Clone(IEnumVARIANT** copy) override {
+        if (!copy) return E_POINTER;
+        *copy = new (std::nothrow) ChildEnumerator(element_, cursor_);
+        return *copy ? S_OK : E_OUTOFMEMORY;
+    }
+
+  private:
+    ~ChildEnumerator() { element_->Release(); }
+
+    AccessibleElement* element_;
+    ULONG cursor_;
+    LONG refs_ = 1;
+};
+
+HRESULT Empty(VARIANT* out) {
+    if (!out) return E_POINTER;
+    VariantInit(out);
+    return S_FALSE;
+}
+
+}  // namespace
+
+AccessibleElement* AccessibleElement::Build(const Element& model, bool enumerable,
+                                            AccessibleElement* parent) {
+    auto* element = new AccessibleElement(model, enumerable, parent);
+    element->children_.reserve(model.children.size());
+    for (const Element& child : model.children)
+        element->children_.push_back(
+            {&child, child.simple ? nullptr : Build(child, enumerable, element)});
+    return element;
+}
+
+AccessibleElement::AccessibleElement(const Element& model, bool enumerable,
+                                     AccessibleElement* parent)
+    : model_(model), enumerable_(enumerable), parent_(parent) {}
+
+AccessibleElement::~AccessibleElement() {
+    for (const Child& child : children_)
+        if (child.object) child.object->Release();
+}
+
+// __uuidof, never IID_IAccessible: with static linking that name resolves to an import
+// thunk of liboleacc.a, not to the GUID.
+STDMETHODIMP AccessibleElement::QueryInterface(REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(IAccessible))
+        *object = static_cast<IAccessible*>(this);
+    else if (riid == __uuidof(IEnumVARIANT) && enumerable_)
+        *object = static_cast<IEnumVARIANT*>(this);
+    else
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) AccessibleElement::AddRef() { return InterlockedIncrement(&refs_); }
+
+STDMETHODIMP_(ULONG) AccessibleElement::Release() {
+    const ULONG refs = InterlockedDecrement(&refs_);
+    if (refs == 0) delete this;
+    return refs;
+}
+
+STDMETHODIMP AccessibleElement::GetTypeInfoCount(UINT* count) {
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+STDMETHODIMP AccessibleElement::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP AccessibleElement::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID, DISPID* ids) {
+    if (ids)
+        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    return DISP_E_UNKNOWNNAME;
+}
+
+STDMETHODIMP AccessibleElement::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                       EXCEPINFO*, UINT*) {
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+HRESULT AccessibleElement::Enter(const Element* target, bool read) const {
+    auto act = [](const Element& e) {
+        // A browser that closes mid-walk: no clean-up, no reply.
+        if (e.exit) ExitProcess(0);
+        if (e.stall_ms) Sleep(e.stall_ms);
+    };
+    act(model_);
+    if (target && target != &model_) act(*target);
+    if (read && (model_.fail || (target && target->fail))) return E_FAIL;
+    return S_OK;
+}
+
+const Element* AccessibleElement::Target(const VARIANT& child) const {
+    if (child.vt != VT_I4) return nullptr;
+    if (child.lVal == CHILDID_SELF) return &model_;
+    if (child.lVal < 1 || static_cast<std::size_t>(child.lVal) > children_.size()) return nullptr;
+    return children_[static_cast<std::size_t>(child.lVal) - 1].model;
+}
+
+void AccessibleElement::ChildAsVariant(std::size_t index, VARIANT* out) const {
+    VariantInit(out);
+    if (AccessibleElement* object = children_[index].object) {
+        out->vt = VT_DISPATCH;
+        out->pdispVal = static_cast<IAccessible*>(object);
+        object->AddRef();
+    } else {
+        out->vt = VT_I4;
+        out->lVal = static_cast<LONG>(index + 1);
+    }
+}
+
+HRESULT AccessibleElement::Text(VARIANT child, BSTR* out,
+                                const std::optional<std::wstring> Element::*field) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    const Element* target = Target(child);
+    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
+    if (!target) return E_INVALIDARG;
+    const std::optional<std::wstring>& text = target->*field;
+    if (!text) return S_FALSE;
+    *out = SysAllocStringLen(text->data(), static_cast<UINT>(text->size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP AccessibleElement::get_accParent(IDispatch** parent) {
+    if (!parent) return E_POINTER;
+    *parent = nullptr;
+    if (const HRESULT hr = Enter(nullptr, true); FAILED(hr)) return hr;
+    if (!parent_) return S_FALSE;
+    *parent = static_cast<IAccessible*>(parent_);
+    parent_->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP AccessibleElement::get_accChildCount(LONG* count) {
+    if (!count) return E_POINTER;
+    *count = 0;
+    if (const HRESULT hr = Enter(nullptr, true); FAILED(hr)) return hr;
+    *count = model_.count ? *model_.count : static_cast<LONG>(children_.size());
+    return S_OK;
+}
+
+STDMETHODIMP AccessibleElement::get_accChild(VARIANT child, IDispatch** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    // A call on this element, not on the child: only this one's behaviour applies.
+    if (const HRESULT hr = Enter(nullptr, true); FAILED(hr)) return hr;
+    if (child.vt != VT_I4 || child.lVal < 1 ||
+        static_cast<std::size_t>(child.lVal) > children_.size())
+        return E_INVALIDARG;
+    AccessibleElement* found = children_[static_cast<std::size_t>(child.lVal) - 1].object;
+    if (!found) return S_FALSE;
+    *object = static_cast<IAccessible*>(found);
+    found->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP AccessibleElement::get_accName(VARIANT child, BSTR* name) {
+    return Text(child, name, &Element::name);
+}
+
+STDMETHODIMP AccessibleElement::get_accValue(VARIANT child, BSTR* value) {
+    return Text(child, value, &Element::value);
+}
+
+STDMETHODIMP AccessibleElement::get_accDescription(VARIANT child, BSTR* description) {
+    return Text(child, description, &Element::description);
+}
+
+STDMETHODIMP AccessibleElement::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) {
+    return Text(child, shortcut, &Element::shortcut);
+}
+
+STDMETHODIMP AccessibleElement::get_accRole(VARIANT child, VARIANT* role) {
+    if (!role) return E_POINTER;
+    VariantInit(role);
+    const Element* target = Target(child);
+    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
+    if (!target) return E_INVALIDARG;
+    if (target->role_bstr) {
+        role->bstrVal = SysAllocString(L"frobnicator");
+        if (!role->bstrVal) return E_OUTOFMEMORY;
+        role->vt = VT_BSTR;
+        return S_OK;
+    }
+    role->vt = VT_I4;
+    role->lVal = target->role;
+    return S_OK;
+}
+
+STDMETHODIMP AccessibleElement::get_accState(VARIANT child, VARIANT* state) {
+    if (!state) return E_POINTER;
+    VariantInit(state);
+    const Element* target = Target(child);
+    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
+    if (!target) return E_INVALIDARG;
+    state->vt = VT_I4;
+    state->lVal = target->state;
+    return S_OK;
+}
+
+STDMETHODIMP AccessibleElement::get_accHelp(VARIANT child, BSTR* help) {
+    if (!help) return E_POINTER;
+    *help = nullptr;
+    const Element* target = Target(child);
+    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
+    return target ? S_FALSE : E_INVALIDARG;
+}
+
+STDMETHODIMP AccessibleElement::get_accHelpTopic(BSTR* file, VARIANT child, LONG* topic) {
+    if (!file || !topic) return E_POINTER;
+    *file = nullptr;
+    *topic = 0;
+    const Element* target = Target(child);
+    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
+    return target ? S_FALSE : E_INVALIDARG;
+}
+
+STDMETHODIMP AccessibleElement::get_accFocus(VARIANT* focus) {
+    if (!focus) return E_POINTER;
+    VariantInit(focus);
+    if (const HRESULT hr = Enter(nullptr, true); FAILED(hr)) return hr;
+    for (std::size_t i = 0; i < children_.size(); ++i)
+        if (children_[i].model->state & STATE_SYSTEM_FOCUSED) {
+            ChildAsVariant(i, focus);
+            return S_OK;
+        }
+    if (model_.state & STATE_SYSTEM_FOCUSED) {
+        focus->vt = VT_I4;
+        focus->lVal = CHILDID_SELF;
+        return S_OK;
+    }
+    return S_FALSE;
+}
+
+STDMETHODIMP AccessibleElement::get_accSelection(VARIANT* selection) {
+    if (!selection) return E_POINTER;
+    if (const HRESULT hr = Enter(nullptr, true); FAILED(hr)) {
+        VariantInit(selection);
+        return hr;
+    }
+    return Empty(selection);
+}
+
+STDMETHODIMP AccessibleElement::get_accDefaultAction(VARIANT child, BSTR* action) {
+    if (!action) return E_POINTER;
+    *action = nullptr;
+    const Element* target = Target(child);
+    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
+    return target ? S_FALSE : E_INVALIDARG;
+}
+
+STDMETHODIMP AccessibleElement::accSelect(LONG, VARIANT child) {
+    const Element* target = Target(child);
+    Enter(target, false);
+    return target ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
+}
+
+STDMETHODIMP AccessibleElement::accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
+                                            VARIANT child) {
+    if (!left || !top || !width || !height) return E_POINTER;
+    *left = *top = *width = *height = 0;
+    const Element* target = Target(child);
+    Enter(target, false);
+    return target ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
+}
+
+STDMETHODIMP AccessibleElement::accNavigate(LONG direction, VARIANT start, VARIANT* end) {
+    if (!end) return E_POINTER;
+    VariantInit(end);
+    const Element* target = Target(start);
+    Enter(target, false);
+    if (!target) return E_INVALIDARG;
+    const std::size_t n = children_.size();
+    const std::size_t from = static_cast<std::size_t>(start.lVal);  // 0 for this element
+    std::size_t to = 0;                                             // 1-based, 0: none
+    if (from == 0 && direction == NAVDIR_FIRSTCHILD) to = n ? 1 : 0;
+    if (from == 0 && direction == NAVDIR_LASTCHILD) to = n;
+    if (from > 0 && direction == NAVDIR_NEXT) to = from < n ? from + 1 : 0;
+    if (from > 0 && direction == NAVDIR_PREVIOUS) to = from - 1;
+    if (to == 0) return S_FALSE;
+    ChildAsVariant(to - 1, end);
+    return S_OK;
+}
+
+STDMETHODIMP AccessibleElement::accHitTest(LONG, LONG, VARIANT* child) {
+    if (!child) return E_POINTER;
+    Enter(nullptr, false);
+    return Empty(child);
+}
+
+STDMETHODIMP AccessibleElement::accDoDefaultAction(VARIANT child) {
+    const Element* target = Target(child);
+    Enter(target, false);
+    return target ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
+}
+
+STDMETHODIMP AccessibleElement::put_accName(VARIANT child, BSTR) {
+    const Element* target = Target(child);
+    Enter(target, false);
+    return target ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
+}
+
+STDMETHODIMP AccessibleElement::put_accValue(VARIANT child, BSTR) {
+    const Element* target = Target(child);
+    Enter(target, false);
+    return target ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
+}
+
+HRESULT AccessibleElement::NextFrom(ULONG& cursor, ULONG count, VARIANT* items,
+                                    ULONG* fetched) const {
+    if (fetched) *fetched = 0;
+    if (!items || (!fetched && count != 1)) return E_POINTER;
+    if (const HRESULT hr = Enter(nullptr, true); FAILED(hr)) return hr;
+    ULONG done = 0;
+    for (; done < count && cursor < children_.size(); ++done, ++cursor)
+        ChildAsVariant(cursor, &items[done]);
+    if (fetched) *fetched = done;
+    return done == count ? S_OK : S_FALSE;
+}
+
+HRESULT AccessibleElement::SkipFrom(ULONG& cursor, ULONG count) const {
+    if (const HRESULT hr = Enter(nullptr, true); FAILED(hr)) return hr;
+    const ULONG left = static_cast<ULONG>(children_.size()) - cursor;
+    cursor += std::min(count, left);
+    return count <= left ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP AccessibleElement::Next(ULONG count, VARIANT* items, ULONG* fetched) {
+    return NextFrom(cursor_, count, items, fetched);
+}
+
+STDMETHODIMP AccessibleElement::Skip(ULONG count) { return SkipFrom(cursor_, count); }
+
+STDMETHODIMP AccessibleElement::Reset() {
+    Enter(nullptr, false);
+    cursor_ = 0;
+    return S_OK;
+}
+
+STDMETHODIMP AccessibleElement::Clone(IEnumVARIANT** copy) {
+    if (!copy) return E_POINTER;
+    Enter(nullptr, false);
+    *copy = new (std::nothrow) ChildEnumerator(this, cursor_);
+    return *copy ? S_OK : E_OUTOFMEMORY;
+}
+
+}  // namespace tabulon::testbrowser
