@@ -19,7 +19,13 @@ if [ "$width" = 32 ] && [ "${TABULON_NO_32BIT:-0}" = 1 ]; then
     exit 1
 fi
 if [ ! -e "$loader" ]; then
-    echo "$width-bit Wine is not installed ($loader; package $package)"
+    # Where the kernel runs no 32-bit code, 32-bit Wine is never installed: say why.
+    if [ "$width" = 32 ] && ! why=$("$(dirname "$0")/runs-32bit.sh"); then
+        why=${why#no (}
+        echo "this machine's kernel runs no 32-bit programs (${why%)})"
+    else
+        echo "$width-bit Wine is not installed ($loader; package $package)"
+    fi
     exit 1
 fi
 "$loader" --version >/dev/null 2>&1

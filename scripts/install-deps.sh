@@ -8,7 +8,7 @@
 # (the archive part-way through an update) is fetched again a few times, and then the
 # install is tried all the same: the index may not matter for what is missing.
 #   TABULON_NO_32BIT=1             take the path of a machine that runs no 32-bit programs
-#   TABULON_PROBE_32BIT=PROGRAM    the 32-bit probe's stand-in, for tests
+#   TABULON_PROBE_32BIT=PROGRAM    the 32-bit probe's stand-in, for tests (cmake/runs-32bit.sh)
 #   TABULON_APT_GET=PROGRAM        apt-get's stand-in, for tests (run without sudo)
 #   TABULON_APT_RETRY_SECONDS=N    the wait before fetching the indexes again (20)
 set -euo pipefail
@@ -26,35 +26,6 @@ packages=(
   wixl msitools faketime gcab
 )
 
-# A 32-bit x86 program of 93 bytes that only exits: Linux's exit system call through
-# int 0x80. Some kernels run no 32-bit code at all, whatever is installed; there no
-# i386 package is any use, and none is installed.
-probe_32bit() {
-  if [ "${TABULON_NO_32BIT:-0}" = 1 ]; then
-    echo "no (TABULON_NO_32BIT=1 is set)"
-    return 1
-  fi
-  local program rc=0
-  program=$(mktemp "${TMPDIR:-/tmp}/tabulon-probe32.XXXXXX")
-  if [ -n "${TABULON_PROBE_32BIT:-}" ]; then
-    cp "$TABULON_PROBE_32BIT" "$program"
-  else
-    base64 -d >"$program" <<'EOF'
-f0VMRgEBAQAAAAAAAAAAAAIAAwABAAAAVIAECDQAAAAAAAAAAAAAADQAIAABAAAAAAAAAAEAAAAAAAAA
-AIAECACABAhdAAAAXQAAAAUAAAAAEAAAuAEAAAAx282A
-EOF
-  fi
-  chmod 700 "$program"
-  (exec "$program") 2>/dev/null || rc=$?
-  rm -f "$program"
-  case $rc in
-    0) echo "yes" ;;
-    126) echo "no (the kernel refuses them: Exec format error)" ;;
-    *) echo "no (a 32-bit program that only exits ended with status $rc)" ;;
-  esac
-  [ "$rc" = 0 ]
-}
-
 print=0
 if [ "${1:-}" = --print ]; then
   print=1
@@ -63,8 +34,9 @@ fi
 if [ $# -gt 0 ]; then
   packages=("$@")
   runs32=
-elif runs32=$(probe_32bit); then
-  # 32-bit Wine, for the host's own width, only where it can run.
+elif runs32=$("$root/cmake/runs-32bit.sh"); then
+  # 32-bit Wine, for the host's own width, only where it can run: some kernels run no
+  # 32-bit code at all, and there no i386 package is any use.
   packages+=(wine32:i386)
 fi
 

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The Windows test suites, one a width, each under Wine of its own width, then one line
 # that says which ran, how, and why:
-#   test-windows.sh            (after `make win32 win64`)
+#   test-windows.sh [TARGET...]   (after `make win32`; it builds win64 itself)
+# TARGET...: make targets that run here after the 64-bit suite, while the emulated
+# machine is at work (`make test` hands it the rest of its own work); their failure
+# fails the run too.
 # The 64-bit suite always runs natively. The 32-bit one, the host's, runs natively where
 # this machine runs 32-bit programs (cmake/wine-probe.sh asks the kernel, not the
 # package list). Elsewhere its static checks of TB.dll (exports, imports, XP floor,
@@ -97,12 +100,28 @@ else
     fi
 fi
 
-if why=$(cmake/wine-probe.sh 64); then
+start=$SECONDS
+if ! make --no-print-directory win64; then
+    report64="64-bit suite did not run: its build failed"
+    status=1
+elif why=$(cmake/wine-probe.sh 64); then
+    built=$((SECONDS - start))
     suite ctest --preset win64
-    report64="64-bit suite ran natively ($counted)"
+    report64="64-bit suite ran natively ($counted, after $built s of building)"
 else
     report64="64-bit suite did not run: $why"
     status=1
+fi
+
+report_more=()
+if [ $# -gt 0 ]; then
+    start=$SECONDS
+    if make --no-print-directory "$@"; then
+        report_more=("then here: make $* passed ($((SECONDS - start)) s)")
+    else
+        report_more=("then here: make $* FAILED ($((SECONDS - start)) s)")
+        status=1
+    fi
 fi
 
 if [ -n "$guest_pid" ]; then
@@ -122,7 +141,7 @@ if [ -n "$guest_pid" ]; then
     [ "$rc" = 0 ] || status=1
     report32="32-bit suite ran emulated, because $why32 (static checks here: $static; $how; output in $guest_log, every test's in $junit)"
 fi
-report=("$report64" "$report32")
+report=("$report64" "${report_more[@]}" "$report32")
 
 line="Windows suites: ${report[0]}"
 for part in "${report[@]:1}"; do line+="; $part"; done

@@ -7,8 +7,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # A copy, so that its log lands in this test's folder: $root/build/install-deps.log.
 root=$work/root
-mkdir -p "$root/scripts"
+mkdir -p "$root/scripts" "$root/cmake"
 cp "$(dirname "$0")/../../scripts/install-deps.sh" "$root/scripts/"
+cp "$(dirname "$0")/../../cmake/runs-32bit.sh" "$root/cmake/"
 script=$root/scripts/install-deps.sh
 
 failures=0
