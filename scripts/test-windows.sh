@@ -88,6 +88,7 @@ else
             guest_start=$SECONDS
             scripts/guest/run.sh --local build/win32 --share "$templates" \
                 --env TABULON_WINE_TEMPLATES="$templates" --env TABULON_SOAK_ROUNDS="$soak_rounds" \
+                --env TABULON_TIME_SCALE="$scale" \
                 --timeout 3000 -- \
                 ctest --preset win32 -LE static --timeout $((test_limit * scale)) --output-junit "$junit" \
                 >"$guest_log" 2>&1 &

@@ -103,8 +103,13 @@ window Chrome_WidgetWin_1 "Editor"
     for (const auto& c : cases) {
         SCOPED_TRACE(ToUtf8(c.show));
         StoreSetting(L"Show", c.show);
-        const Report report = Run(c.shell);
-        ASSERT_EQ(report.outcome.hr, S_OK) << ToUtf8(report.outcome.description);
+        // A machine far slower than any real one (an emulated one) can miss the deadline
+        // on its first reads: the command is sent again, up to three times.
+        Report report;
+        for (int attempt = 0; attempt < 3 && report.text != c.expected; ++attempt) {
+            report = Run(c.shell);
+            ASSERT_EQ(report.outcome.hr, S_OK) << ToUtf8(report.outcome.description);
+        }
         EXPECT_EQ(report.text, c.expected);
     }
 }

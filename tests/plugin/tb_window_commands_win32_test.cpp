@@ -105,16 +105,23 @@ window Chrome_WidgetWin_1 "Three - Chromium"
       text shortcut="Ctrl+L" value="three.example"
     document name="Three" value="https://three.example/"
 )");
+    const std::vector<Text> expected = {u"One - http://one/", u"Two - http://two/",
+                                        u"Three - https://three.example/"};
+    // As in the all-sites report, up to three openings on a machine too slow for the
+    // deadline's first reads.
     std::vector<Text> items;
-    const CommandRun run = Send(u"/xweb", L"Tabulon", [&](HWND window) {
-        HWND list = GetDlgItem(window, FrmWeb::kList1);
-        for (int i = 0; i < ListCount(list); ++i) items.push_back(ListItem(list, i));
-        SelectItem(list, 2);
-        Click(GetDlgItem(window, FrmWeb::kCmdSend));
-    });
-    ASSERT_EQ(run.outcome.hr, S_OK) << ToUtf8(run.outcome.description);
-    EXPECT_EQ(items, (std::vector<Text>{u"One - http://one/", u"Two - http://two/",
-                                        u"Three - https://three.example/"}));
+    CommandRun run;
+    for (int attempt = 0; attempt < 3 && items != expected; ++attempt) {
+        items.clear();
+        run = Send(u"/xweb", L"Tabulon", [&](HWND window) {
+            HWND list = GetDlgItem(window, FrmWeb::kList1);
+            for (int i = 0; i < ListCount(list); ++i) items.push_back(ListItem(list, i));
+            SelectItem(list, ListCount(list) - 1);
+            Click(GetDlgItem(window, FrmWeb::kCmdSend));
+        });
+        ASSERT_EQ(run.outcome.hr, S_OK) << ToUtf8(run.outcome.description);
+    }
+    EXPECT_EQ(items, expected);
     EXPECT_EQ(run.result, u"I'm currently browsing:\r\n\r\nThree - https://three.example/\r\n\r\n");
 }
 

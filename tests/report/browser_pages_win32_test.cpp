@@ -34,12 +34,21 @@ constexpr const char* kChromiumWithoutDocument = R"(window Chrome_WidgetWin_1 "F
       text shortcut="Ctrl+L" value="fresh.example/path" name="Address and search bar"
 )";
 
+// The product's reading, its times scaled like the tests' own limits: an emulated
+// machine is far slower than any real one.
+BrowserPageReading Scaled() {
+    BrowserPageReading reading;
+    reading.deadline_ms = ScaledMilliseconds(reading.deadline_ms);
+    reading.answer_timeout_ms = ScaledMilliseconds(reading.answer_timeout_ms);
+    return reading;
+}
+
 struct Timed {
     std::vector<BrowserPage> pages;
     DWORD milliseconds;
 };
 
-Timed ReadTimed(const BrowserPageReading& reading = {}) {
+Timed ReadTimed(const BrowserPageReading& reading = Scaled()) {
     const DWORD start = GetTickCount();
     std::vector<BrowserPage> pages = ReadBrowserPages(ListBrowserWindows(), reading);
     return {std::move(pages), GetTickCount() - start};
@@ -129,24 +138,27 @@ TEST(BrowserPagesTest, NoBrowserHoldsTheCallerPastTheDeadline) {
          true},
         {"a browser that closes while it is read",
          "window MozillaWindowClass \"Gone\"\n  client\n    toolbar exit\n", true},
-        {"a stall in the middle of the walk",
-         "window Chrome_WidgetWin_1 \"Stalled\"\n  client\n    toolbar stall=4000\n      text "
+        {"a stall in the middle of the walk, past the deadline",
+         "window Chrome_WidgetWin_1 \"Stalled\"\n  client\n    toolbar stall=STALL\n      text "
          "shortcut=\"Ctrl+L\" value=\"stalled.example\"\n",
          false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const StandInBrowsers working(kChromiumWithoutDocument);
-        const StandInBrowsers broken(c.broken);
+        std::string broken_scenario = c.broken;
+        if (const auto at = broken_scenario.find("STALL"); at != std::string::npos)
+            broken_scenario.replace(at, 5, std::to_string(Scaled().deadline_ms * 2));
+        const StandInBrowsers broken(broken_scenario);
         const Timed read = ReadTimed();
-        EXPECT_LE(read.milliseconds, ScaledMilliseconds(BrowserPageReading{}.deadline_ms + 300));
+        EXPECT_LE(read.milliseconds, Scaled().deadline_ms + ScaledMilliseconds(300));
         const std::vector<BrowserPage> expected = {{u"Fresh tab", u"fresh.example/path"}};
         EXPECT_EQ(read.pages, c.others_read ? expected : std::vector<BrowserPage>{});
         // A worker stuck in a browser keeps the DLL loaded until the browser lets go.
         if (!c.others_read) {
             EXPECT_NE(ModuleLockCount(), 0);
         }
-        EXPECT_TRUE(WorkerGone(ScaledMilliseconds(8000)))
+        EXPECT_TRUE(WorkerGone(Scaled().deadline_ms * 2 + ScaledMilliseconds(5000)))
             << "the worker still holds the DLL after the browser answered";
     }
 }
@@ -165,11 +177,11 @@ window Chrome_WidgetWin_1 "Deep - Chromium"
       text shortcut="Ctrl+L" value="deep.example"
 )") + kChromiumWithoutDocument);
     const Timed read = ReadTimed();
-    EXPECT_LE(read.milliseconds, ScaledMilliseconds(BrowserPageReading{}.deadline_ms + 300));
+    EXPECT_LE(read.milliseconds, Scaled().deadline_ms + ScaledMilliseconds(300));
     // Past the limits neither is a browser; the window behind them still is, where the
     // machine is fast enough to reach it within the deadline.
     for (const BrowserPage& page : read.pages) EXPECT_EQ(page.title, u"Fresh tab");
-    EXPECT_TRUE(WorkerGone(ScaledMilliseconds(8000)));
+    EXPECT_TRUE(WorkerGone(Scaled().deadline_ms * 2 + ScaledMilliseconds(5000)));
 }
 
 }  // namespace
