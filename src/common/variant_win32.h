@@ -35,4 +35,13 @@ class Variant {
     VARIANT value_;
 };
 
+// A VT_I4 value, which needs no clearing: the form of Active Accessibility's child ids.
+inline VARIANT LongVariant(LONG value) noexcept {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
 }  // namespace tabulon

@@ -10,7 +10,6 @@
 #include "common/failure.h"
 #include "common/scope_exit.h"
 #include "common/variant_win32.h"
-#include "report/browser_pages_win32.h"
 
 namespace tabulon {
 
@@ -178,10 +177,6 @@ class BrowserPageWindow : public SiteWindow {
 };
 
 }  // namespace
-
-std::vector<BrowserPage> BrowserDiscovery::ReadBrowserPagesOfThisDesktop() {
-    return ReadOpenBrowserPages();
-}
 
 Text ReadTextProperty(IDispatch& object, TextView name, TextView what) {
     const std::wstring terminated(reinterpret_cast<const wchar_t*>(name.data()), name.size());

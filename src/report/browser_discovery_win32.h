@@ -12,6 +12,7 @@
 
 #include "common/text.h"
 #include "report/browser_page.h"
+#include "report/browser_pages_win32.h"
 #include "report/site_report.h"
 
 namespace tabulon {
@@ -19,9 +20,9 @@ namespace tabulon {
 // The state of one discoverer, named as in its owners (the plugin object and the
 // picker window each have their own).
 struct BrowserDiscovery : BrowserWindowSource {
-    explicit BrowserDiscovery(std::function<Text()> get_win_dir,
-                              std::function<std::vector<BrowserPage>()> read_browser_pages =
-                                  ReadBrowserPagesOfThisDesktop)
+    explicit BrowserDiscovery(
+        std::function<Text()> get_win_dir,
+        std::function<std::vector<BrowserPage>()> read_browser_pages = ReadOpenBrowserPages)
         : GetWinDir(std::move(get_win_dir)), ReadBrowserPages(std::move(read_browser_pages)) {}
 
     Microsoft::WRL::ComPtr<IShellDispatch> oShell;  // made on first need, then kept
@@ -35,9 +36,6 @@ struct BrowserDiscovery : BrowserWindowSource {
     // The second source: the pages open in today's browsers, top window first. It
     // never fails.
     std::function<std::vector<BrowserPage>()> ReadBrowserPages;
-
-    // What the second source reads by default.
-    static std::vector<BrowserPage> ReadBrowserPagesOfThisDesktop();
 
     // Creates the Shell object when oShell is empty.
     IShellDispatch& EnsureShell();

@@ -1,12 +1,14 @@
 #include "report/browser_pages_win32.h"
 
 #include <atomic>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <utility>
 
 #include "common/failure.h"
 #include "common/module_lock_win32.h"
+#include "common/spin_lock_win32.h"
 #include "report/msaa_element_win32.h"
 
 namespace tabulon {
@@ -15,29 +17,13 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-class CriticalSectionLock {
-  public:
-    explicit CriticalSectionLock(CRITICAL_SECTION& section) : section_(section) {
-        EnterCriticalSection(&section_);
-    }
-    CriticalSectionLock(const CriticalSectionLock&) = delete;
-    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
-    ~CriticalSectionLock() { LeaveCriticalSection(&section_); }
-
-  private:
-    CRITICAL_SECTION& section_;
-};
-
 // What the caller and the worker share; whichever lets go last frees it.
 struct Harvest {
     Harvest(std::vector<BrowserWindow> browser_windows, const BrowserPageReading& how)
-        : windows(std::move(browser_windows)), reading(how) {
-        InitializeCriticalSection(&lock);
-    }
+        : windows(std::move(browser_windows)), reading(how) {}
     Harvest(const Harvest&) = delete;
     Harvest& operator=(const Harvest&) = delete;
     ~Harvest() {
-        DeleteCriticalSection(&lock);
         if (finished) CloseHandle(finished);
     }
     void Release() {
@@ -50,7 +36,7 @@ struct Harvest {
     HANDLE finished = nullptr;  // set by the worker as it ends
     HMODULE module = nullptr;   // the worker's own reference to this DLL
     std::atomic<bool> abandoned{false};
-    CRITICAL_SECTION lock;
+    SpinLock lock;                   // held only to add a page or take them all
     std::vector<BrowserPage> pages;  // under lock
 };
 
@@ -82,7 +68,7 @@ void ReadWindows(Harvest& harvest) {
                 // The window's root could not be read at all: no browser to report.
             }
             if (!page) continue;
-            const CriticalSectionLock locked(harvest.lock);
+            const std::lock_guard<SpinLock> locked(harvest.lock);
             harvest.pages.push_back(std::move(*page));
         }
     } catch (...) {
@@ -149,7 +135,7 @@ std::vector<BrowserPage> ReadBrowserPages(std::vector<BrowserWindow> windows,
     WaitAnsweringSentMessages(harvest->finished, reading.deadline_ms);
     std::vector<BrowserPage> pages;
     {
-        const CriticalSectionLock locked(harvest->lock);
+        const std::lock_guard<SpinLock> locked(harvest->lock);
         harvest->abandoned.store(true);
         pages.swap(harvest->pages);
     }

@@ -20,18 +20,6 @@ static_assert(msaa::kStateSelected == STATE_SYSTEM_SELECTED &&
               msaa::kStateReadOnly == STATE_SYSTEM_READONLY &&
               msaa::kStateInvisible == STATE_SYSTEM_INVISIBLE);
 
-namespace {
-
-VARIANT ChildId(LONG id) {
-    VARIANT child;
-    VariantInit(&child);
-    child.vt = VT_I4;
-    child.lVal = id;
-    return child;
-}
-
-}  // namespace
-
 MsaaElement::MsaaElement(ComPtr<IAccessible> object, LONG child_id,
                          const std::atomic<bool>& abandoned)
     : object_(std::move(object)), child_id_(child_id), abandoned_(abandoned) {}
@@ -43,7 +31,7 @@ void MsaaElement::CheckAbandoned() const {
 LONG MsaaElement::Number(HRESULT (STDMETHODCALLTYPE IAccessible::*read)(VARIANT, VARIANT*)) {
     CheckAbandoned();
     Variant value;
-    const HRESULT hr = (object_.Get()->*read)(ChildId(child_id_), value.put());
+    const HRESULT hr = (object_.Get()->*read)(LongVariant(child_id_), value.put());
     ThrowIfFailed(hr, u"Reading an accessible element");
     // A role may also be a string (a program's own role name): nothing this walk knows.
     if (hr != S_OK || value.vt() != VT_I4)
@@ -54,7 +42,7 @@ LONG MsaaElement::Number(HRESULT (STDMETHODCALLTYPE IAccessible::*read)(VARIANT,
 Text MsaaElement::String(HRESULT (STDMETHODCALLTYPE IAccessible::*read)(VARIANT, BSTR*)) {
     CheckAbandoned();
     Bstr text;
-    const HRESULT hr = (object_.Get()->*read)(ChildId(child_id_), text.put());
+    const HRESULT hr = (object_.Get()->*read)(LongVariant(child_id_), text.put());
     // S_FALSE and DISP_E_MEMBERNOTFOUND: the element has no such text.
     if (hr == DISP_E_MEMBERNOTFOUND) return Text();
     ThrowIfFailed(hr, u"Reading an accessible element");

@@ -44,19 +44,11 @@ ComPtr<IAccessible> ClientObject(HWND hwnd, DWORD timeout = ScaledMilliseconds(1
     return object;
 }
 
-VARIANT Id(LONG child) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = child;
-    return v;
-}
-
 // A text property: nothing when absent (S_FALSE), else the text.
 std::optional<std::wstring> Read(IAccessible* object, LONG child,
                                  HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*)) {
     BSTR text = nullptr;
-    const HRESULT hr = (object->*get)(Id(child), &text);
+    const HRESULT hr = (object->*get)(LongVariant(child), &text);
     std::optional<std::wstring> result;
     if (hr == S_OK && text) result.emplace(text, SysStringLen(text));
     EXPECT_TRUE(hr == S_OK ? text != nullptr : hr == S_FALSE && !text) << std::hex << hr;
@@ -77,8 +69,8 @@ void Dump(IAccessible* object, LONG child, int depth, std::string& out) {
         return s;
     };
     Variant role, state;
-    ASSERT_HRESULT_SUCCEEDED(object->get_accRole(Id(child), role.put()));
-    ASSERT_HRESULT_SUCCEEDED(object->get_accState(Id(child), state.put()));
+    ASSERT_HRESULT_SUCCEEDED(object->get_accRole(LongVariant(child), role.put()));
+    ASSERT_HRESULT_SUCCEEDED(object->get_accState(LongVariant(child), state.put()));
     ASSERT_EQ(role.vt(), VT_I4);
     ASSERT_EQ(state.vt(), VT_I4);
     out += std::string(static_cast<std::size_t>(depth) * 2, ' ') + std::to_string(role->lVal);
@@ -208,7 +200,7 @@ TEST(TestBrowser, ElementsAnswerHostileAndOddCallsSafely) {
     ComPtr<IAccessible> root = ClientObject(browsers.Windows().at(0));
     ASSERT_TRUE(root);
     ComPtr<IDispatch> dispatch;
-    ASSERT_EQ(root->get_accChild(Id(1), &dispatch), S_OK);
+    ASSERT_EQ(root->get_accChild(LongVariant(1), &dispatch), S_OK);
     ComPtr<IAccessible> list;
     ASSERT_HRESULT_SUCCEEDED(dispatch.As(&list));
 
@@ -216,13 +208,13 @@ TEST(TestBrowser, ElementsAnswerHostileAndOddCallsSafely) {
     EXPECT_EQ(list->get_accChildCount(&count), S_OK);
     EXPECT_EQ(count, 7);
     Variant role;
-    EXPECT_EQ(list->get_accRole(Id(CHILDID_SELF), role.put()), S_OK);
+    EXPECT_EQ(list->get_accRole(LongVariant(CHILDID_SELF), role.put()), S_OK);
     EXPECT_EQ(role.vt(), VT_BSTR);
-    EXPECT_EQ(list->get_accRole(Id(1), role.put()), S_OK);
+    EXPECT_EQ(list->get_accRole(LongVariant(1), role.put()), S_OK);
     EXPECT_EQ(role.vt(), VT_I4);
 
     ComPtr<IDispatch> none;
-    EXPECT_EQ(list->get_accChild(Id(1), &none), S_FALSE);  // simple
+    EXPECT_EQ(list->get_accChild(LongVariant(1), &none), S_FALSE);  // simple
     EXPECT_FALSE(none);
     ComPtr<IDispatch> parent;
     ASSERT_EQ(list->get_accParent(&parent), S_OK);
@@ -233,10 +225,10 @@ TEST(TestBrowser, ElementsAnswerHostileAndOddCallsSafely) {
 
     BSTR text = nullptr;
     for (LONG bad : {-1, 2, 7, 0x7FFFFFFF}) {
-        EXPECT_EQ(list->get_accName(Id(bad), &text), E_INVALIDARG) << bad;
-        EXPECT_EQ(list->get_accChild(Id(bad), &none), E_INVALIDARG) << bad;
+        EXPECT_EQ(list->get_accName(LongVariant(bad), &text), E_INVALIDARG) << bad;
+        EXPECT_EQ(list->get_accChild(LongVariant(bad), &none), E_INVALIDARG) << bad;
     }
-    EXPECT_EQ(list->get_accChild(Id(CHILDID_SELF), &none), E_INVALIDARG);
+    EXPECT_EQ(list->get_accChild(LongVariant(CHILDID_SELF), &none), E_INVALIDARG);
     VARIANT wrong_type;
     VariantInit(&wrong_type);
     wrong_type.vt = VT_R8;
@@ -302,12 +294,12 @@ TEST(TestBrowser, StallingFailingAndExitingElements) {
     EXPECT_GE(GetTickCount64() - start, 390u);
 
     BSTR text = nullptr;
-    EXPECT_EQ(broken->get_accName(Id(CHILDID_SELF), &text), E_FAIL);
+    EXPECT_EQ(broken->get_accName(LongVariant(CHILDID_SELF), &text), E_FAIL);
     LONG count = 0;
     EXPECT_EQ(broken->get_accChildCount(&count), E_FAIL);
 
     EXPECT_FALSE(browsers.Exited());
-    EXPECT_HRESULT_FAILED(last->get_accName(Id(CHILDID_SELF), &text));
+    EXPECT_HRESULT_FAILED(last->get_accName(LongVariant(CHILDID_SELF), &text));
     EXPECT_FALSE(text);
     EXPECT_TRUE(browsers.WaitForExit(ScaledMilliseconds(5000)));
 }
@@ -343,7 +335,7 @@ TEST(TestBrowser, RepeatAndNestMakeWideAndDeepTrees) {
         if (count == 0) break;
         ASSERT_EQ(count, 1);
         ComPtr<IDispatch> child;
-        ASSERT_EQ(level->get_accChild(Id(1), &child), S_OK) << depth;
+        ASSERT_EQ(level->get_accChild(LongVariant(1), &child), S_OK) << depth;
         ASSERT_HRESULT_SUCCEEDED(child.As(&level));
     }
     EXPECT_EQ(depth, 201);

@@ -3,33 +3,19 @@
 #include <algorithm>
 #include <new>
 
+#include "common/com_object_win32.h"
+
 namespace tabulon::testbrowser {
 
 namespace {
 
 // What Clone hands out: a cursor of its own over the same children.
-class ChildEnumerator final : public IEnumVARIANT {
+class ChildEnumerator final : public ComObject<IEnumVARIANT> {
   public:
     ChildEnumerator(AccessibleElement* element, ULONG cursor) : element_(element), cursor_(cursor) {
         element_->AddRef();
     }
-    ChildEnumerator(const ChildEnumerator&) = delete;
-    ChildEnumerator& operator=(const ChildEnumerator&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != __uuidof(IEnumVARIANT)) return E_NOINTERFACE;
-        *object = static_cast<IEnumVARIANT*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG refs = InterlockedDecrement(&refs_);
-        if (refs == 0) delete this;
-        return refs;
-    }
     STDMETHODIMP Next(ULONG count, VARIANT* items, ULONG* fetched) override {
         return element_->NextFrom(cursor_, count, items, fetched);
     }
@@ -50,7 +36,6 @@ class ChildEnumerator final : public IEnumVARIANT {
 
     AccessibleElement* element_;
     ULONG cursor_;
-    LONG refs_ = 1;
 };
 
 HRESULT Empty(VARIANT* out) {
