@@ -257,20 +257,20 @@ TEST_F(FormTest, UnderVisualStylesKeepsItsColoursAndLeavesNoGdiObjectBehind) {
 
     // Wine makes a few objects of its own in the first openings, and on a busy machine
     // a dozen more once, a little later. A leak grows every batch: one object an opening
-    // shows as 25 in each, so the batch that grew least is the one that counts.
+    // shows as 10 in each, so the batch that grew least is the one that counts.
     for (int i = 0; i < 3; ++i)
         for (const FormWindow& window : kAllWindows) Open(window, [](HWND) {});
     for (const FormWindow& window : kAllWindows) {
         SCOPED_TRACE(window.name);
         std::vector<long long> counts = {testing_ui::GdiObjectCount()};
         for (int batch = 0; batch < 3; ++batch) {
-            for (int i = 0; i < 25; ++i) Open(window, [](HWND) {});
+            for (int i = 0; i < 10; ++i) Open(window, [](HWND) {});
             counts.push_back(testing_ui::GdiObjectCount());
         }
         long long least = counts[1] - counts[0];
         for (std::size_t i = 2; i < counts.size(); ++i)
             least = std::min(least, counts[i] - counts[i - 1]);
-        EXPECT_LE(least, 5) << "GDI objects after each 25 openings: "
+        EXPECT_LE(least, 5) << "GDI objects after each 10 openings: "
                             << testing::PrintToString(counts);
     }
 }
