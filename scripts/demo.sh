@@ -66,6 +66,52 @@ for mode in " 0" " 1" " 2" "3"; do
     run "$host" "/xweball"
 done
 
+step "Today's browsers beside the shell's windows: a Chromium-like and a Firefox-like stand-in"
+browsers=$build/demo-browsers.txt
+cat >"$browsers" <<'BROWSERS'
+window Chrome_WidgetWin_1 "Wetter in Zürich - Chromium"
+  client
+    pane
+      pagetablist
+        pagetab name="Wetter in Zürich" state=selected
+        pagetab name="Mail"
+      toolbar
+        pushbutton name="Zurück"
+        text shortcut="Ctrl+L" value="wetter.example.ch/zuerich" name="Adress- und Suchleiste"
+      pane
+        document name="Wetter in Zürich" value="https://wetter.example.ch/zuerich"
+window MozillaWindowClass "Release notes — Firefox"
+  application
+    pagetablist
+      pagetab name="Release notes" state=selected
+    toolbar
+      combobox
+        text value="example.org/releases"
+window Chrome_WidgetWin_1 "notes - Editor"
+  client
+    document name="notes" value="file:///app/index.html"
+BROWSERS
+sed 's/^/    /' "$browsers"
+echo "(the third window is a Chromium-based editor, no browser: it gives no line)"
+browsers_log=$build/demo-browsers.log
+: >"$browsers_log"
+run "$build/tools/testbrowser/testbrowser.exe" "$(windows_path "$browsers")" TabulonDemoBrowsers \
+    >"$browsers_log" 2>&1 &
+for _ in $(seq 60); do
+    grep -q "testbrowser: ready" "$browsers_log" && break
+    sleep 0.5
+done
+grep -q "testbrowser: ready" "$browsers_log" || {
+    cat "$browsers_log"
+    echo "demo: the stand-in browsers did not start" >&2
+    exit 1
+}
+run reg add "$settings" /v Show /d "2" /f >/dev/null
+run "$host" "/xweball"
+run "$host" --autopilot 4 "/xweb"
+run taskkill /f /im testbrowser.exe >/dev/null 2>&1 || true
+wait
+
 step "The windows: the prefix is headless, so a stand-in user answers them"
 run reg add "$settings" /v Show /d "2" /f >/dev/null
 run "$host" --autopilot 2 "/xweb" "/xweboptions" "/xwebabout"

@@ -49,6 +49,17 @@ class Walk {
                     if (!address_ && IsAddressBar(element, around))
                         address_ = AddressShown(element, around);
                     return;
+                case msaa::kRoleMenuItem:
+                case msaa::kRoleSeparator:
+                case msaa::kRoleLink:
+                case msaa::kRoleGraphic:
+                case msaa::kRoleStaticText:
+                case msaa::kRolePushButton:
+                case msaa::kRoleButtonDropDown:
+                case msaa::kRoleButtonMenu:
+                    // Buttons and the like fill the tool bars: their insides (a label, an
+                    // icon) are never asked for.
+                    return;
                 case msaa::kRoleToolBar:
                     around.in_tool_bar = true;
                     break;

@@ -33,6 +33,15 @@ inline constexpr long kRoleDocument = 0x0F;
 inline constexpr long kRolePageTab = 0x25;
 inline constexpr long kRoleText = 0x2A;
 inline constexpr long kRoleComboBox = 0x2E;
+// Controls that hold no address bar, tab or document.
+inline constexpr long kRoleMenuItem = 0x0C;
+inline constexpr long kRoleSeparator = 0x15;
+inline constexpr long kRoleLink = 0x1E;
+inline constexpr long kRoleGraphic = 0x28;
+inline constexpr long kRoleStaticText = 0x29;
+inline constexpr long kRolePushButton = 0x2B;
+inline constexpr long kRoleButtonDropDown = 0x38;
+inline constexpr long kRoleButtonMenu = 0x39;
 inline constexpr std::uint32_t kStateSelected = 0x2;
 inline constexpr std::uint32_t kStateReadOnly = 0x40;
 inline constexpr std::uint32_t kStateInvisible = 0x8000;

@@ -52,7 +52,8 @@ std::optional<BrowserPage> ReadWindow(const BrowserWindow& window, const Harvest
                                  reinterpret_cast<void**>(root.GetAddressOf()))) ||
         !root)
         return std::nullopt;
-    MsaaElement element(std::move(root), CHILDID_SELF, harvest.abandoned);
+    MsaaTree tree{harvest.abandoned};
+    MsaaElement element(std::move(root), CHILDID_SELF, tree);
     return FindBrowserPage(element, window.family, window.title, harvest.reading.limits);
 }
 

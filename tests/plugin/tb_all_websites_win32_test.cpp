@@ -10,7 +10,7 @@
 
 #include "common/bstr_win32.h"
 #include "plugin_fixture_win32.h"
-#include "stand_in_browser_win32.h"
+#include "testbrowser/stand_in_browsers_win32.h"
 #include "testshell/test_shell.h"
 
 namespace tabulon::testing {

@@ -12,7 +12,7 @@
 
 #include "common/bstr_win32.h"
 #include "plugin_fixture_win32.h"
-#include "stand_in_browser_win32.h"
+#include "testbrowser/stand_in_browsers_win32.h"
 #include "testshell/test_shell.h"
 #include "ui/frm_about_win32.h"
 #include "ui/frm_options_win32.h"

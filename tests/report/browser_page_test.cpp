@@ -158,6 +158,12 @@ TEST(BrowserPageTest, ShapesOfTheBrowsersOwnTrees) {
                      Doc(u"Broken", u"").Failing(), Doc(u"Y", u"https://y.example/")}),
          Page(u"Y", u"https://y.example/")},
         {"a root that fails is no browser", kChromium, N(kClient).Failing(), std::nullopt},
+        {"buttons, links and labels are not looked into", kChromium,
+         N(kClient, {N(kRolePushButton, {ChromiumBar(u"a.example")}),
+                     N(kRoleLink, {ChromiumBar(u"b.example")}),
+                     N(kRoleStaticText, {ChromiumBar(u"c.example")}),
+                     N(kGrouping, {ChromiumBar(u"d.example")})}),
+         Page(u"Window title - Browser", u"d.example")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -7,7 +7,7 @@
 #include "common/bstr_win32.h"
 #include "common/com_error_win32.h"
 #include "settings/registry_settings_store_win32.h"
-#include "stand_in_browser_win32.h"
+#include "testbrowser/stand_in_browsers_win32.h"
 
 namespace tabulon::testing {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/variant_win32.h"
-#include "stand_in_browser_win32.h"
+#include "testbrowser/stand_in_browsers_win32.h"
 
 namespace tabulon {
 namespace {

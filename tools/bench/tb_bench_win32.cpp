@@ -9,8 +9,9 @@
 //  - creating the plugin object and Initialize;
 //  - opening and closing each of the three windows (a second thread finds the
 //    window by its caption and clicks its button);
-//  - the parts of the per-window work that the plug-in adds.
-//   tb-bench.exe Z:\path\to\TB.dll [create|report|parts|windows]
+//  - the parts of the per-window work that the plug-in adds;
+//  - "/xweball" with today's browsers (browsers_bench_win32.cpp).
+//   tb-bench.exe Z:\path\to\TB.dll [create|report|parts|windows|browsers]
 #include <windows.h>
 #include <oleauto.h>
 #include <shldisp.h>
@@ -24,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support_win32.h"
+#include "browsers_bench_win32.h"
 #include "common/bstr_win32.h"
 #include "common/registry_key_win32.h"
 #include "common/variant_win32.h"
@@ -41,55 +44,10 @@ using tabulon::TextView;
 using tabulon::Variant;
 namespace late_bound = tabulon::late_bound;
 namespace shell = tabulon::testshell;
+using namespace tabulon::bench;
 
-constexpr wchar_t kSettingsKey[] = L"Software\\VB and VBA Program Settings\\Vantorel\\Tabulon";
 constexpr TextView kBefore = u"I'm currently browsing:";
 constexpr TextView kBrowserPath = u"C:\\Program Files\\Internet Explorer";
-
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / frequency;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// Seconds per call: the median over `batches` of the mean of `per_batch` calls.
-double TimePerCall(const std::function<void()>& call, int per_batch, int batches,
-                   const std::function<void()>& between = {}) {
-    std::vector<double> samples;
-    for (int b = 0; b < batches; ++b) {
-        if (between) between();
-        const double start = Now();
-        for (int i = 0; i < per_batch; ++i) call();
-        samples.push_back((Now() - start) / per_batch);
-    }
-    return Median(samples);
-}
-
-[[noreturn]] void Fail(const char* what, HRESULT hr) {
-    std::fprintf(stderr, "tb-bench: %s failed (0x%08lx)\n", what, static_cast<unsigned long>(hr));
-    std::exit(1);
-}
-
-void Check(HRESULT hr, const char* what) {
-    if (FAILED(hr)) Fail(what, hr);
-}
-
-void StoreSetting(const wchar_t* key, TextView value) {
-    const std::wstring text(reinterpret_cast<const wchar_t*>(value.data()), value.size());
-    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, key, REG_SZ, text.c_str(),
-                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
 
 shell::Scenario BrowserWindows(int count) {
     shell::Scenario scenario;
@@ -102,36 +60,6 @@ shell::Scenario BrowserWindows(int count) {
     }
     return scenario;
 }
-
-// The plug-in as a host holds it: created by ProgID, initialised, ParseCommand's
-// DISPID looked up once.
-struct Plugin {
-    late_bound::Object object;
-    DISPID parse_command = DISPID_UNKNOWN;
-
-    static Plugin Create() {
-        Plugin plugin;
-        HRESULT hr = E_FAIL;
-        plugin.object = late_bound::Object::Create(L"Quenlar.TB", &hr);
-        Check(hr, "creating Quenlar.TB (is TB.dll registered?)");
-        late_bound::Args args;
-        args.Long(0).String(u"").Object(nullptr);
-        const late_bound::Outcome outcome = plugin.object.Call(L"Initialize", args);
-        Check(outcome.hr, "Initialize");
-        Check(plugin.object.IdOf(L"ParseCommand", &plugin.parse_command), "ParseCommand's DISPID");
-        return plugin;
-    }
-
-    late_bound::Outcome ParseCommand(TextView command, Text* result = nullptr) const {
-        BSTR text = Bstr::Allocate(u"");
-        late_bound::Args args;
-        args.String(command).String(u"").Object(nullptr).StringRef(&text);
-        late_bound::Outcome outcome = object.CallId(parse_command, args);
-        if (result) *result = Text(Bstr::View(text));
-        SysFreeString(text);
-        return outcome;
-    }
-};
 
 // The baseline: the reads that any "/xweball" needs, made the plain way. The
 // settings are read on every command, since the user may change them in between;
@@ -480,12 +408,14 @@ int wmain(int argc, wchar_t** argv) {
         StoreSetting(L"Before", kBefore);
         StoreSetting(L"After", u"");
 
-        // An optional second argument picks one part: create, report, parts, windows.
+        // An optional second argument picks one part: create, report, parts, windows,
+        // browsers.
         const std::wstring only = argc > 2 ? argv[2] : L"";
         if (only.empty() || only == L"create") BenchCreate();
         if (only.empty() || only == L"report") BenchReport();
         if (only.empty() || only == L"parts") BenchParts();
         if (only.empty() || only == L"windows") BenchWindows();
+        if (only.empty() || only == L"browsers") BenchBrowsers();
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
         RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
     }

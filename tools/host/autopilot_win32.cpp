@@ -46,11 +46,12 @@ HWND ButtonWithText(HWND window, const wchar_t* text) {
     return nullptr;
 }
 
+// Once shown: a window exists while its load still fills it.
 HWND OwnWindow(const wchar_t* caption) {
     HWND found = FindWindowW(nullptr, caption);
     DWORD process = 0;
     if (found) GetWindowThreadProcessId(found, &process);
-    return process == GetCurrentProcessId() ? found : nullptr;
+    return process == GetCurrentProcessId() && IsWindowVisible(found) ? found : nullptr;
 }
 
 void AnswerPicker(HWND window, int pick) {

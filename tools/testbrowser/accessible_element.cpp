@@ -38,6 +38,8 @@ class ChildEnumerator final : public ComObject<IEnumVARIANT> {
     ULONG cursor_;
 };
 
+thread_local long t_calls = 0;
+
 HRESULT Empty(VARIANT* out) {
     if (!out) return E_POINTER;
     VariantInit(out);
@@ -110,7 +112,16 @@ STDMETHODIMP AccessibleElement::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, 
     return DISP_E_MEMBERNOTFOUND;
 }
 
+long AccessibleElement::CallsOnThisThread() { return t_calls; }
+
+long AccessibleElement::CountElements(const Element& model) {
+    long count = 1;
+    for (const Element& child : model.children) count += CountElements(child);
+    return count;
+}
+
 HRESULT AccessibleElement::Enter(const Element* target, bool read) const {
+    ++t_calls;
     auto act = [](const Element& e) {
         // A browser that closes mid-walk: no clean-up, no reply.
         if (e.exit) ExitProcess(0);

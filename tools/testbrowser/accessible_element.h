@@ -73,9 +73,16 @@ class AccessibleElement final : public IAccessible, public IEnumVARIANT {
     // IEnumVARIANT's Next and Skip from a given cursor, shared with Clone's copies.
     HRESULT NextFrom(ULONG& cursor, ULONG count, VARIANT* items, ULONG* fetched) const;
     HRESULT SkipFrom(ULONG& cursor, ULONG count) const;
-    // The scenario's behaviour on a call about target (this element or a child).
-    // Returns a failure for get_acc* calls when one of them fails.
+    // The scenario's behaviour on a call about target (this element or a child), and
+    // the call counted. Returns a failure for get_acc* calls when one of them fails.
     HRESULT Enter(const Element* target, bool read) const;
+    // IAccessible and IEnumVARIANT calls served on this thread: a window's tree lives on
+    // its window's thread, so that is the window's count. Not counted: QueryInterface,
+    // which COM's marshalling calls here too, so that the remote asks cannot be told
+    // apart (a client asks once for each child object it gets as IDispatch).
+    static long CallsOnThisThread();
+    // Elements in model's tree, simple ones too.
+    static long CountElements(const Element& model);
 
   private:
     struct Child {

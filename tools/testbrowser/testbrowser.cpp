@@ -3,8 +3,8 @@
 // Stands in for browsers' top-level windows: each scenario window is a real window of
 // its class and title, on a thread of its own (so a hung one blocks no other), serving
 // its element tree through WM_GETOBJECT. Once every window is up and in z-order (the
-// first one on top) it signals the named event, which the caller made, and serves
-// until all windows are closed or it is killed.
+// first one on top) it signals the named event (made by the caller, or here), prints
+// "testbrowser: ready", and serves until all windows are closed or it is killed.
 //
 // Exit codes: 0 all windows closed (or an `exit` element was read), 2 a bad command
 // line or scenario (the reason on stderr), 3 a system call failed.
@@ -34,8 +34,16 @@ struct WindowThread {
     AccessibleElement* root = nullptr;
 };
 
+// Sent by benchmarks: wParam 0 asks how many accessibility calls the window's tree has
+// served, 1 how many elements it has.
+const UINT kCountMessage = RegisterWindowMessageW(L"TabulonTestBrowserCount");
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* thread = reinterpret_cast<WindowThread*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == kCountMessage && kCountMessage && thread) {
+        if (wparam == 0) return AccessibleElement::CallsOnThisThread();
+        return thread->window->root ? AccessibleElement::CountElements(*thread->window->root) : 0;
+    }
     switch (message) {
         case WM_NCCREATE:
             SetWindowLongPtrW(hwnd, GWLP_USERDATA,
@@ -147,7 +155,8 @@ int Run(int argc, wchar_t** argv) {
         std::fprintf(stderr, "testbrowser: %ls: %s\n", argv[1], error.c_str());
         return 2;
     }
-    HANDLE signal = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
+    // Made here too when the caller has none, as a script has not.
+    HANDLE signal = CreateEventW(nullptr, TRUE, FALSE, argv[2]);
     if (!signal) return Fail(3, "cannot open the ready event");
 
     for (const Window& window : scenario.windows) {
@@ -185,6 +194,8 @@ int Run(int argc, wchar_t** argv) {
         if (t.window->hang) WaitForSingleObject(t.stopped, INFINITE);
     SetEvent(signal);
     CloseHandle(signal);
+    std::puts("testbrowser: ready");
+    std::fflush(stdout);
 
     // Hung threads never end: with one of them this serves until killed.
     for (HANDLE handle : handles) WaitForSingleObject(handle, INFINITE);

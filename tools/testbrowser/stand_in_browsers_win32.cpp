@@ -1,6 +1,4 @@
-#include "stand_in_browser_win32.h"
-
-#include <gtest/gtest.h>
+#include "testbrowser/stand_in_browsers_win32.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -33,10 +31,7 @@ std::string Failure(std::string_view what, DWORD error = GetLastError()) {
     return std::string(what) + " (error " + std::to_string(error) + ")";
 }
 
-[[noreturn]] void Fail(const std::string& message) {
-    ADD_FAILURE() << message;
-    throw std::runtime_error(message);
-}
+[[noreturn]] void Fail(const std::string& message) { throw std::runtime_error(message); }
 
 struct WindowSearch {
     DWORD process_id;
@@ -185,6 +180,21 @@ std::vector<HWND> StandInBrowsers::Windows() const {
     EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+namespace {
+long AskCount(HWND window, WPARAM what) {
+    static const UINT message = RegisterWindowMessageW(L"TabulonTestBrowserCount");
+    DWORD_PTR answer = 0;
+    if (!message || !SendMessageTimeoutW(window, message, what, 0, SMTO_ABORTIFHUNG,
+                                         ScaledMilliseconds(5000), &answer))
+        return -1;
+    return static_cast<long>(answer);
+}
+}  // namespace
+
+long StandInBrowsers::CallsServed(HWND window) { return AskCount(window, 0); }
+
+long StandInBrowsers::Elements(HWND window) { return AskCount(window, 1); }
 
 StandInBrowsers::Outcome StandInBrowsers::RunRefused(std::string_view scenario) {
     StandInBrowsers browsers(scenario, Unwaited{});

@@ -1,7 +1,7 @@
 #pragma once
-// Browsers for tests that read pages through Active Accessibility: testbrowser.exe
-// (tools/testbrowser, whose scenario.h describes the scenario text) in a process of
-// its own, as real browsers are.
+// Browsers for tests and benchmarks that read pages through Active Accessibility:
+// testbrowser.exe (whose scenario.h describes the scenario text) in a process of its
+// own, as real browsers are.
 #include <windows.h>
 
 #include <string>
@@ -15,7 +15,7 @@ namespace tabulon::testing {
 DWORD ScaledMilliseconds(DWORD milliseconds);
 
 // Starts testbrowser.exe with the scenario and waits (20 s, scaled) until its windows
-// are up; a failure to start is a test failure and throws std::runtime_error. The
+// are up; a failure to start throws std::runtime_error (in a test, its failure). The
 // destructor ends the process. It also lives in a job object that kills it when this
 // process ends, so a crashed test leaves no stand-in behind.
 class StandInBrowsers {
@@ -35,6 +35,10 @@ class StandInBrowsers {
     // The scenario's windows, top first (EnumWindows' order), hidden ones too; not the
     // windows the system adds to the process (IME).
     std::vector<HWND> Windows() const;
+    // What one of those windows counted: the accessibility calls its tree has served,
+    // and the elements it has; -1 when the window does not answer within 5 s.
+    static long CallsServed(HWND window);
+    static long Elements(HWND window);
 
     // What the stand-in did with a scenario it did not get ready with.
     struct Outcome {
