@@ -9,6 +9,7 @@
 #include "common/failure.h"
 #include "common/module_lock_win32.h"
 #include "common/spin_lock_win32.h"
+#include "report/ie_mode_page_win32.h"
 #include "report/msaa_element_win32.h"
 
 namespace tabulon {
@@ -40,8 +41,13 @@ struct Harvest {
     std::vector<BrowserPage> pages;  // under lock
 };
 
-// The window's tree, if it hands one over in time, and the page read from it.
+// The page of a tab in Internet Explorer mode, or the window's tree, if it hands one
+// over in time, and the page read from it.
 std::optional<BrowserPage> ReadWindow(const BrowserWindow& window, const Harvest& harvest) {
+    if (window.family == BrowserFamily::kChromium)
+        if (std::optional<BrowserPage> page =
+                ReadInternetExplorerModePage(window.handle, harvest.reading.answer_timeout_ms))
+            return page;
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutW(window.handle, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT),
                              SMTO_ABORTIFHUNG, harvest.reading.answer_timeout_ms, &answer) ||

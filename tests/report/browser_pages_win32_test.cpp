@@ -129,6 +129,33 @@ window MozillaWindowClass "Simple - Firefox"
     EXPECT_EQ(read.pages, expected);
 }
 
+// Edge's Internet Explorer mode: the shown tab's document gives the exact address and
+// its title; a tab in that mode behind a normal one, or such a window in Firefox's
+// family, changes nothing.
+TEST(BrowserPagesTest, InternetExplorerModeTabsGiveTheirDocumentsPage) {
+    const StandInBrowsers browsers(R"(
+window Chrome_WidgetWin_1 "Intranet - Edge" ie_url="https://intranet.example/app.aspx?id=42" ie_title="Legacy App"
+  client
+    toolbar
+      text shortcut="Ctrl+L" value="intranet.example/app.aspx?id=42"
+window Chrome_WidgetWin_1 "News - Edge" ie_url="https://old.example/" ie_title="Old" ie_hidden
+  client
+    toolbar
+      text shortcut="Ctrl+L" value="news.example"
+    document name="News" value="https://news.example/"
+window MozillaWindowClass "Org - Firefox" ie_url="https://never.example/" ie_title="Never"
+  client
+    toolbar
+      text value="example.org"
+)");
+    const std::vector<BrowserPage> expected = {
+        {u"Legacy App", u"https://intranet.example/app.aspx?id=42"},
+        {u"News", u"https://news.example/"},
+        {u"Org - Firefox", u"example.org"},
+    };
+    EXPECT_EQ(ReadTimed(Generous()).pages, expected);
+}
+
 // Ten browsers of both families, as a user has them open: titles in any script, an
 // address bar named in another language, a new tab's empty address, a 100,000-character
 // one. All come back within the product's own deadline, at most four accessibility

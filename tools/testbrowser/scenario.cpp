@@ -242,7 +242,9 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
 bool ParseWindowLine(const std::vector<Token>& tokens, Window& window, std::string& error) {
     if (tokens.size() < 3 || tokens[1].has_key || tokens[1].quoted || tokens[1].value.empty() ||
         tokens[2].has_key || !tokens[2].quoted) {
-        error = "expected: window <class> \"<title>\" [hidden] [hang] [refuse] [enum]";
+        error =
+            "expected: window <class> \"<title>\" [hidden] [hang] [refuse] [enum] "
+            "[ie_url=\"text\"] [ie_title=\"text\"] [ie_hidden]";
         return false;
     }
     if (!ToUtf16(tokens[1].value, window.class_name) || !ToUtf16(tokens[2].value, window.title)) {
@@ -255,7 +257,20 @@ bool ParseWindowLine(const std::vector<Token>& tokens, Window& window, std::stri
     }
     for (std::size_t i = 3; i < tokens.size(); ++i) {
         const Token& flag = tokens[i];
+        if (flag.has_key && flag.quoted && (flag.key == "ie_url" || flag.key == "ie_title")) {
+            InternetExplorerServer& server =
+                window.ie_server ? *window.ie_server : window.ie_server.emplace();
+            if (!ToUtf16(flag.value, flag.key == "ie_url" ? server.url : server.title)) {
+                error = "not UTF-8";
+                return false;
+            }
+            continue;
+        }
         bool* target = nullptr;
+        if (!flag.has_key && !flag.quoted && flag.value == "ie_hidden") {
+            window.ie_server_hidden = true;
+            continue;
+        }
         if (!flag.has_key && !flag.quoted) {
             if (flag.value == "hidden") target = &window.hidden;
             if (flag.value == "hang") target = &window.hang;

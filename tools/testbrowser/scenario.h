@@ -13,9 +13,11 @@
 //   window MozillaWindowClass "Mozilla thing" hang
 //     client
 //
-// `window <class> "<title>" [hidden] [hang] [refuse] [enum]` starts a window (the
-// first one ends on top). Every other line is an element, two spaces of indentation a
-// level (level 1: the window's one root, served for OBJID_CLIENT):
+// `window <class> "<title>" [hidden] [hang] [refuse] [enum] [ie_url="text"]
+// [ie_title="text"] [ie_hidden]` starts a window (the first one ends on top); ie_url
+// or ie_title gives it an Internet Explorer mode tab, ie_hidden puts that tab behind.
+// Every other line is an element, two spaces of indentation a level (level 1: the
+// window's one root, served for OBJID_CLIENT):
 //   <role> [name|value|shortcut|description="text"] [state=a,b|0x..] [stall=ms]
 //          [count=n] [repeat=n] [nest=n] [fail] [exit] [simple] [rolebstr]
 // Roles and states are the ROLE_SYSTEM_ / STATE_SYSTEM_ names in lower case, or
@@ -47,6 +49,12 @@ struct Element {
     std::vector<Element> children;  // repeat and nest already expanded
 };
 
+// A tab in Internet Explorer mode: an "Internet Explorer_Server" child window whose
+// document answers WM_HTML_GETOBJECT.
+struct InternetExplorerServer {
+    std::wstring url, title;
+};
+
 struct Window {
     std::wstring class_name;
     std::wstring title;
@@ -54,6 +62,8 @@ struct Window {
     bool hang = false;        // its thread stops answering once the stand-in is ready
     bool refuse = false;      // WM_GETOBJECT answers 0
     bool enumerable = false;  // elements also implement IEnumVARIANT
+    std::optional<InternetExplorerServer> ie_server;
+    bool ie_server_hidden = false;  // a tab in the background
     std::optional<Element> root;
 };
 

@@ -17,12 +17,13 @@
 #include <vector>
 
 #include "testbrowser/accessible_element.h"
+#include "testbrowser/html_document.h"
 #include "testbrowser/scenario.h"
 
 namespace tabulon::testbrowser {
 namespace {
 
-// The window property testbrowser's windows carry (tests/support/stand_in_browser_win32.cpp).
+// The window property testbrowser's windows carry (stand_in_browsers_win32.cpp).
 constexpr wchar_t kMarker[] = L"TabulonTestBrowser";
 
 struct WindowThread {
@@ -32,7 +33,10 @@ struct WindowThread {
     HANDLE stopped = nullptr;  // a hung thread no longer answers
     HWND hwnd = nullptr;
     AccessibleElement* root = nullptr;
+    HtmlDocument* document = nullptr;  // of the Internet Explorer mode tab, if any
 };
+
+constexpr wchar_t kInternetExplorerServer[] = L"Internet Explorer_Server";
 
 // Sent by benchmarks: wParam 0 asks how many accessibility calls the window's tree has
 // served, 1 how many elements it has.
@@ -72,6 +76,19 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
     return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
+// An Internet Explorer mode tab's window: its document for WM_HTML_GETOBJECT.
+LRESULT CALLBACK ServerProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    static const UINT get_object = RegisterWindowMessageW(L"WM_HTML_GETOBJECT");
+    if (message == WM_NCCREATE)
+        SetWindowLongPtrW(
+            hwnd, GWLP_USERDATA,
+            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
+    auto* thread = reinterpret_cast<WindowThread*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == get_object && get_object && thread && thread->document)
+        return LresultFromObject(IID_IDispatch, wparam, thread->document);
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
 // Answers sent and posted messages until handle is signalled.
 void PumpUntil(HANDLE handle) {
     for (;;) {
@@ -99,6 +116,12 @@ DWORD WINAPI Serve(void* parameter) {
     // Tells the scenario's windows from the ones the system adds (IME).
     if (thread->hwnd) SetPropW(thread->hwnd, kMarker, reinterpret_cast<HANDLE>(1));
     if (thread->hwnd && !window.hidden) ShowWindow(thread->hwnd, SW_SHOWNOACTIVATE);
+    if (thread->hwnd && window.ie_server) {
+        thread->document = new HtmlDocument(window.ie_server->url, window.ie_server->title);
+        CreateWindowExW(0, kInternetExplorerServer, L"",
+                        WS_CHILD | (window.ie_server_hidden ? 0 : WS_VISIBLE), 0, 0, 800, 600,
+                        thread->hwnd, nullptr, GetModuleHandleW(nullptr), thread);
+    }
     SetEvent(thread->created);
     if (!thread->hwnd) return 3;
 
@@ -117,6 +140,7 @@ DWORD WINAPI Serve(void* parameter) {
     // Remote references go first: the tree's parent links are not counted.
     CoUninitialize();
     if (thread->root) thread->root->Release();
+    if (thread->document) thread->document->Release();
     return 0;
 }
 
@@ -170,6 +194,13 @@ int Run(int argc, wchar_t** argv) {
         if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
             return Fail(3, "cannot register a window class");
     }
+
+    WNDCLASSEXW server{};
+    server.cbSize = sizeof server;
+    server.lpfnWndProc = ServerProc;
+    server.hInstance = GetModuleHandleW(nullptr);
+    server.lpszClassName = kInternetExplorerServer;
+    if (!RegisterClassExW(&server)) return Fail(3, "cannot register a window class");
 
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::vector<WindowThread> threads(scenario.windows.size());
