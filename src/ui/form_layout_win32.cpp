@@ -1,9 +1,6 @@
 #include "ui/form_layout_win32.h"
 
-#include <uxtheme.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
 
 #include "common/com_error_win32.h"
@@ -17,8 +14,6 @@ namespace {
 constexpr UINT kXpNonClientMetricsSize =
     offsetof(NONCLIENTMETRICSW, lfMessageFont) + sizeof(LOGFONTW);
 static_assert(kXpNonClientMetricsSize == 500);
-
-std::atomic<HighContrastQuery> g_high_contrast_query{&SystemHighContrastOn};
 
 // The work area of the monitor that shows most of the window, or of the primary one.
 RECT WorkAreaFor(HWND window) {
@@ -74,6 +69,11 @@ Placement PlacementBeside(HWND foreground, HWND active) {
     return Placement{foreground, topmost, foreground};
 }
 
+void GiveForegroundBack(HWND previous, HWND window) noexcept {
+    if (!previous || previous == window || !IsWindow(previous)) return;
+    if (GetForegroundWindow() == window) SetForegroundWindow(previous);
+}
+
 ControlWindowStyle StyleOf(const ControlSpec& c) {
     const wchar_t* window_class = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE | c.style;
@@ -106,37 +106,6 @@ ControlWindowStyle StyleOf(const ControlSpec& c) {
     }
     return {window_class, style, ex_style};
 }
-
-// Only comctl32 v6 themes controls, and it has uxtheme.dll
-// loaded by then; looked up at run time, so a system without it still loads the DLL.
-// A blank name matches no theme class; Windows takes an empty one too, Wine does not.
-// Two nulls drop the names again.
-// The pointer's type is the header's own, calling convention included: a hand-written
-// one that drops WINAPI still works on x86 only by luck of the frame pointer.
-void SetClassicLook(HWND control, bool classic) {
-    HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
-    if (!uxtheme) return;
-    const auto set_window_theme = reinterpret_cast<decltype(&::SetWindowTheme)>(
-        reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")));
-    if (!set_window_theme) return;
-    if (classic)
-        set_window_theme(control, L" ", L" ");
-    else
-        set_window_theme(control, nullptr, nullptr);
-}
-
-bool SystemHighContrastOn() {
-    HIGHCONTRASTW setting{};
-    setting.cbSize = sizeof setting;
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) &&
-           (setting.dwFlags & HCF_HIGHCONTRASTON);
-}
-
-void SetHighContrastQueryForTests(HighContrastQuery query) {
-    g_high_contrast_query = query ? query : &SystemHighContrastOn;
-}
-
-bool HighContrastOn() { return g_high_contrast_query.load()(); }
 
 // DEFAULT_CHARSET, not ANSI_CHARSET: page titles come in any script, and only so do
 // font substitution and linking find the glyphs a face lacks.

@@ -41,6 +41,11 @@ struct Placement {
 // and gives the foreground back to no one.
 Placement PlacementBeside(HWND foreground, HWND active);
 
+// The window has no owner to return to when it goes: `previous`, which had the
+// foreground when it opened, gets it back from `window`, unless the user has gone
+// elsewhere meanwhile.
+void GiveForegroundBack(HWND previous, HWND window) noexcept;
+
 // The window class and styles that make a control of its declared kind.
 struct ControlWindowStyle {
     const wchar_t* window_class;
@@ -48,21 +53,6 @@ struct ControlWindowStyle {
     DWORD ex_style;
 };
 ControlWindowStyle StyleOf(const ControlSpec& control);
-
-// Under a theme, option buttons draw their text in the theme's colour instead of the
-// one WM_CTLCOLORSTATIC sets: `classic` keeps a control unthemed, and the system's
-// look comes back without it.
-void SetClassicLook(HWND control, bool classic);
-
-// Whether the user has high contrast on, as SPI_GETHIGHCONTRAST reports it.
-bool SystemHighContrastOn();
-
-// What the windows go by, when they open and whenever the system's colours change:
-// SystemHighContrastOn, unless a test has put its own answer in its place (Wine keeps
-// no such setting and always answers off). Null puts the system's answer back.
-using HighContrastQuery = bool (*)();
-void SetHighContrastQueryForTests(HighContrastQuery query);
-bool HighContrastOn();
 
 // The fonts of one window, deleted when it goes.
 class FormFonts {

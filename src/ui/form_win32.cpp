@@ -11,7 +11,6 @@ namespace tabulon {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"TabulonForm";
-constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
 
 const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
@@ -120,7 +119,7 @@ void Form::RunModal() {
 
 void Form::Unload() noexcept {
     if (!hwnd_) return;
-    GiveBackForeground();
+    GiveForegroundBack(std::exchange(previous_foreground_, nullptr), hwnd_);
     DestroyWindow(hwnd_);
 }
 
@@ -130,14 +129,6 @@ void Form::Destroy() noexcept {
     previous_foreground_ = nullptr;
     fonts_.Clear();
     logo_.Release();
-}
-
-// The window has no owner to return to when it goes; the one that had the foreground
-// when it opened gets it back, unless the user has gone elsewhere meanwhile.
-void Form::GiveBackForeground() noexcept {
-    HWND previous = std::exchange(previous_foreground_, nullptr);
-    if (!previous || previous == hwnd_ || !IsWindow(previous)) return;
-    if (GetForegroundWindow() == hwnd_) SetForegroundWindow(previous);
 }
 
 // comctl32 v6 shows a copy of a bitmap with alpha and leaves the copy to the owner.
@@ -212,50 +203,6 @@ void Form::CreateControls(int dots_per_inch) {
                          reinterpret_cast<WPARAM>(fonts_.For(c.font, dots_per_inch, name_)), FALSE);
         }
     }
-}
-
-// Under high contrast, text and background take the colours the user chose for
-// windows, whatever the product's own are.
-LRESULT Form::ColourControl(HDC dc, HWND control) {
-    const int id = GetDlgCtrlID(control);
-    for (const ControlSpec& c : spec_.controls) {
-        if (c.id != id) continue;
-        SetTextColor(dc, high_contrast_ ? GetSysColor(COLOR_WINDOWTEXT) : c.colour);
-        SetBkColor(dc, high_contrast_ ? GetSysColor(COLOR_WINDOW) : kWhite);
-        // A label erases with the window's own background: one that repaints by itself
-        // (at the first Alt or Tab, WM_UPDATEUISTATE) would otherwise draw over its old
-        // text.
-        if (c.kind == ControlKind::kLabel || c.kind == ControlKind::kPicture)
-            SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<LRESULT>(high_contrast_ ? GetSysColorBrush(COLOR_WINDOW)
-                                                        : GetStockObject(WHITE_BRUSH));
-    }
-    return 0;
-}
-
-// The class's white brush is shared by every window of the class; under high contrast
-// this one erases itself.
-bool Form::EraseInSystemColours(HDC dc) {
-    if (!high_contrast_) return false;
-    RECT client{};
-    GetClientRect(hwnd_, &client);
-    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
-    return true;
-}
-
-// High contrast comes and goes with a change of the system's colours. Option buttons
-// take the system's look under it. The controls are told of the change by nobody
-// else; they and the window repaint.
-void Form::FollowSystemColours() {
-    const bool high_contrast = HighContrastOn();
-    if (high_contrast != high_contrast_) {
-        high_contrast_ = high_contrast;
-        for (const ControlSpec& c : spec_.controls)
-            if (c.kind == ControlKind::kOptionButton) SetClassicLook(Control(c.id), !high_contrast);
-    }
-    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
-    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

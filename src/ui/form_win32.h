@@ -8,6 +8,7 @@
 
 #include "common/module_lock_win32.h"
 #include "common/text.h"
+#include "ui/form_colours_win32.h"
 #include "ui/form_layout_win32.h"
 #include "ui/form_spec_win32.h"
 #include "ui/logo_win32.h"
@@ -54,7 +55,6 @@ class Form {
     bool EraseInSystemColours(HDC dc);
     void FollowSystemColours();
     void Create(const Placement& placement);
-    void GiveBackForeground() noexcept;
     void CollectPictureCopies();
     void CreateControls(int dots_per_inch);
     static void RegisterWindowClass();

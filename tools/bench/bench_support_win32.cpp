@@ -53,6 +53,18 @@ void StoreSetting(const wchar_t* name, TextView value) {
                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
+testshell::Scenario BrowserWindows(int count) {
+    testshell::Scenario scenario;
+    scenario.windows.reserve(count);
+    for (int i = 1; i <= count; ++i) {
+        const Text n = FromUtf8(std::to_string(i));
+        scenario.windows.push_back({testshell::Value::Str(u"C:\\Program Files\\Internet Explorer"),
+                                    testshell::Value::Str(u"Example page " + n),
+                                    testshell::Value::Str(u"http://www.example.com/pages/" + n)});
+    }
+    return scenario;
+}
+
 Plugin Plugin::Create() {
     Plugin plugin;
     HRESULT hr = E_FAIL;

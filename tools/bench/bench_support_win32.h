@@ -8,6 +8,7 @@
 
 #include "common/text.h"
 #include "late_bound/late_bound_win32.h"
+#include "testshell/test_shell.h"
 
 namespace tabulon::bench {
 
@@ -26,6 +27,11 @@ double TimePerCall(const std::function<void()>& call, int per_batch, int batches
 void Check(HRESULT hr, const char* what);
 
 void StoreSetting(const wchar_t* name, TextView value);
+
+inline constexpr TextView kBefore = u"I'm currently browsing:";
+// Internet Explorer's windows in the stand-in shell: "Example page N" at
+// http://www.example.com/pages/N.
+testshell::Scenario BrowserWindows(int count);
 
 // The plug-in as a host holds it: created by ProgID, initialised, ParseCommand's
 // DISPID looked up once.

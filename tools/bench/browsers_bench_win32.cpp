@@ -2,7 +2,7 @@
 // trees, 1, 10 and 50 windows: how many pages came back before the deadline, the time
 // per window, and the accessibility calls each window's tree served per element (the
 // stand-in counts them); then one browser that stalls inside a call.
-#include "browsers_bench_win32.h"
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_parts_win32.h"
 #include "bench_support_win32.h"
 #include "testbrowser/stand_in_browsers_win32.h"
 #include "testshell/test_shell.h"
