@@ -94,11 +94,14 @@ fi
 # Wine 8 itself very rarely dies of SIGSEGV (seen twice in some hundreds of runs of one
 # test program, at different points, never reproduced on demand). A crash inside a
 # Windows program is an exception with its own exit code, not a signal, so only this
-# gets one more run, said out loud.
+# gets one more run, said out loud and counted in wine-reruns.log beside the prefix,
+# or in TABULON_WINE_RERUN_LOG (make test sums it up).
 rc=0
 "$loader" "$@" || rc=$?
 if [ $rc -eq 139 ]; then
     echo "wine-run: Wine died of SIGSEGV running $1; running it once more" >&2
+    echo "$(date -u +%Y-%m-%dT%H:%M:%SZ) $width-bit $*" \
+        >>"${TABULON_WINE_RERUN_LOG:-$(dirname "$prefix")/wine-reruns.log}"
     rc=0
     "$loader" "$@" || rc=$?
 fi

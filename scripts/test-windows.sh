@@ -29,6 +29,10 @@ esac
 
 status=0
 report=()
+# Runs that Wine itself killed with SIGSEGV and cmake/wine-run.sh ran again, this run's:
+# one line each in the build folders' logs, and in the emulated machine's own.
+rerun_logs=(build/win32/wine-reruns.log build/win64/wine-reruns.log build/win32-emulated-reruns.log)
+rm -f "${rerun_logs[@]}"
 # count LOG: "N tests, M failed" from ctest's output in LOG.
 count() {
     local c
@@ -89,6 +93,7 @@ else
             scripts/guest/run.sh --local build/win32 --share "$templates" \
                 --env TABULON_WINE_TEMPLATES="$templates" --env TABULON_SOAK_ROUNDS="$soak_rounds" \
                 --env TABULON_TIME_SCALE="$scale" \
+                --env TABULON_WINE_RERUN_LOG="$PWD/build/win32-emulated-reruns.log" \
                 --timeout 3000 -- \
                 ctest --preset win32 -LE static --timeout $((test_limit * scale)) --output-junit "$junit" \
                 >"$guest_log" 2>&1 &
@@ -142,7 +147,13 @@ if [ -n "$guest_pid" ]; then
     [ "$rc" = 0 ] || status=1
     report32="32-bit suite ran emulated, because $why32 (static checks here: $static; $how; output in $guest_log, every test's in $junit)"
 fi
-report=("$report64" "${report_more[@]}" "$report32")
+reruns=0
+for log in "${rerun_logs[@]}"; do
+    [ -f "$log" ] && reruns=$((reruns + $(wc -l <"$log")))
+done
+report_reruns="Wine died of SIGSEGV and cmake/wine-run.sh ran the program again: $reruns time(s)"
+
+report=("$report64" "${report_more[@]}" "$report32" "$report_reruns")
 
 line="Windows suites: ${report[0]}"
 for part in "${report[@]:1}"; do line+="; $part"; done
