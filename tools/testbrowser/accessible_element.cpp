@@ -1,42 +1,10 @@
 #include "testbrowser/accessible_element.h"
 
 #include <algorithm>
-#include <new>
-
-#include "common/com_object_win32.h"
 
 namespace tabulon::testbrowser {
 
 namespace {
-
-// What Clone hands out: a cursor of its own over the same children.
-class ChildEnumerator final : public ComObject<IEnumVARIANT> {
-  public:
-    ChildEnumerator(AccessibleElement* element, ULONG cursor) : element_(element), cursor_(cursor) {
-        element_->AddRef();
-    }
-
-    STDMETHODIMP Next(ULONG count, VARIANT* items, ULONG* fetched) override {
-        return element_->NextFrom(cursor_, count, items, fetched);
-    }
-    STDMETHODIMP Skip(ULONG count) override { return element_->SkipFrom(cursor_, count); }
-    STDMETHODIMP Reset() override {
-        element_->Enter(nullptr, false);
-        cursor_ = 0;
-        return S_OK;
-    }
-    STDMETHODIMP Clone(IEnumVARIANT** copy) override {
-        if (!copy) return E_POINTER;
-        *copy = new (std::nothrow) ChildEnumerator(element_, cursor_);
-        return *copy ? S_OK : E_OUTOFMEMORY;
-    }
-
-  private:
-    ~ChildEnumerator() { element_->Release(); }
-
-    AccessibleElement* element_;
-    ULONG cursor_;
-};
 
 thread_local long t_calls = 0;
 
@@ -291,101 +259,6 @@ STDMETHODIMP AccessibleElement::get_accDefaultAction(VARIANT child, BSTR* action
     const Element* target = Target(child);
     if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
     return target ? S_FALSE : E_INVALIDARG;
-}
-
-STDMETHODIMP AccessibleElement::accSelect(LONG, VARIANT child) {
-    const Element* target = Target(child);
-    Enter(target, false);
-    return target ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
-}
-
-STDMETHODIMP AccessibleElement::accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
-                                            VARIANT child) {
-    if (!left || !top || !width || !height) return E_POINTER;
-    *left = *top = *width = *height = 0;
-    const Element* target = Target(child);
-    Enter(target, false);
-    return target ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
-}
-
-STDMETHODIMP AccessibleElement::accNavigate(LONG direction, VARIANT start, VARIANT* end) {
-    if (!end) return E_POINTER;
-    VariantInit(end);
-    const Element* target = Target(start);
-    Enter(target, false);
-    if (!target) return E_INVALIDARG;
-    const std::size_t n = children_.size();
-    const std::size_t from = static_cast<std::size_t>(start.lVal);  // 0 for this element
-    std::size_t to = 0;                                             // 1-based, 0: none
-    if (from == 0 && direction == NAVDIR_FIRSTCHILD) to = n ? 1 : 0;
-    if (from == 0 && direction == NAVDIR_LASTCHILD) to = n;
-    if (from > 0 && direction == NAVDIR_NEXT) to = from < n ? from + 1 : 0;
-    if (from > 0 && direction == NAVDIR_PREVIOUS) to = from - 1;
-    if (to == 0) return S_FALSE;
-    ChildAsVariant(to - 1, end);
-    return S_OK;
-}
-
-STDMETHODIMP AccessibleElement::accHitTest(LONG, LONG, VARIANT* child) {
-    if (!child) return E_POINTER;
-    Enter(nullptr, false);
-    return Empty(child);
-}
-
-STDMETHODIMP AccessibleElement::accDoDefaultAction(VARIANT child) {
-    const Element* target = Target(child);
-    Enter(target, false);
-    return target ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
-}
-
-STDMETHODIMP AccessibleElement::put_accName(VARIANT child, BSTR) {
-    const Element* target = Target(child);
-    Enter(target, false);
-    return target ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
-}
-
-STDMETHODIMP AccessibleElement::put_accValue(VARIANT child, BSTR) {
-    const Element* target = Target(child);
-    Enter(target, false);
-    return target ? DISP_E_MEMBERNOTFOUND : E_INVALIDARG;
-}
-
-HRESULT AccessibleElement::NextFrom(ULONG& cursor, ULONG count, VARIANT* items,
-                                    ULONG* fetched) const {
-    if (fetched) *fetched = 0;
-    if (!items || (!fetched && count != 1)) return E_POINTER;
-    if (const HRESULT hr = Enter(nullptr, true); FAILED(hr)) return hr;
-    ULONG done = 0;
-    for (; done < count && cursor < children_.size(); ++done, ++cursor)
-        ChildAsVariant(cursor, &items[done]);
-    if (fetched) *fetched = done;
-    return done == count ? S_OK : S_FALSE;
-}
-
-HRESULT AccessibleElement::SkipFrom(ULONG& cursor, ULONG count) const {
-    if (const HRESULT hr = Enter(nullptr, true); FAILED(hr)) return hr;
-    const ULONG left = static_cast<ULONG>(children_.size()) - cursor;
-    cursor += std::min(count, left);
-    return count <= left ? S_OK : S_FALSE;
-}
-
-STDMETHODIMP AccessibleElement::Next(ULONG count, VARIANT* items, ULONG* fetched) {
-    return NextFrom(cursor_, count, items, fetched);
-}
-
-STDMETHODIMP AccessibleElement::Skip(ULONG count) { return SkipFrom(cursor_, count); }
-
-STDMETHODIMP AccessibleElement::Reset() {
-    Enter(nullptr, false);
-    cursor_ = 0;
-    return S_OK;
-}
-
-STDMETHODIMP AccessibleElement::Clone(IEnumVARIANT** copy) {
-    if (!copy) return E_POINTER;
-    Enter(nullptr, false);
-    *copy = new (std::nothrow) ChildEnumerator(this, cursor_);
-    return *copy ? S_OK : E_OUTOFMEMORY;
 }
 
 }  // namespace tabulon::testbrowser
