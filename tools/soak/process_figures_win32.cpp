@@ -67,4 +67,26 @@ void Print(const char* when, const Figures& f) {
         static_cast<unsigned long>(f.user));
 }
 
+const char* PlatformName() {
+    static char name[64];
+    if (name[0]) return name;
+    using WineVersion = const char*(__cdecl*)();
+    const auto wine_get_version = reinterpret_cast<WineVersion>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
+    if (wine_get_version) {
+        std::snprintf(name, sizeof name, "Wine %s", wine_get_version());
+    } else {
+        // GetVersionEx stops at 6.2 for programs without a manifest; ntdll tells the truth.
+        OSVERSIONINFOW version{};
+        version.dwOSVersionInfoSize = sizeof version;
+        using RtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+        const auto rtl_get_version = reinterpret_cast<RtlGetVersion>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+        if (rtl_get_version) rtl_get_version(&version);
+        std::snprintf(name, sizeof name, "Windows %lu.%lu.%lu", version.dwMajorVersion,
+                      version.dwMinorVersion, version.dwBuildNumber);
+    }
+    return name;
+}
+
 }  // namespace tabulon::soak

@@ -16,4 +16,9 @@ Figures Measure();
 // One line: when, then every figure.
 void Print(const char* when, const Figures& f);
 
+// What this runs on: "Wine 8.0" (ntdll's wine_get_version), or "Windows 10.0.19045".
+// The figures' meaning, and how much they may grow, differ between the two and
+// between Wine's versions.
+const char* PlatformName();
+
 }  // namespace tabulon::soak

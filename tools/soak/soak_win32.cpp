@@ -274,6 +274,8 @@ int wmain(int argc, wchar_t** argv) {
             return 2;
         }
     }
+    std::printf("tabulon-soak on %s, %d-bit: %ld calls, %ld openings\n", PlatformName(),
+                static_cast<int>(sizeof(void*) * 8), calls, openings);
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
     // Which windows to open: 1 picker, 2 options, 4 about.
     const int mask = argc > 3 ? static_cast<int>(std::wcstol(argv[3], nullptr, 10)) : 7;
