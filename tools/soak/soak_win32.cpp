@@ -227,6 +227,14 @@ int Run(long calls, long openings, int window_mask) {
     }
     end = Measure();
     Print("end", end);
+    int windows = 0;
+    for (int bit = 0; bit < 3; ++bit) windows += (window_mask >> bit) & 1;
+    if (openings > 0 && windows > 0) {
+        const double n = static_cast<double>(openings) * windows;
+        std::printf("per window opening: private bytes %+.0f, committed private %+.0f\n",
+                    (static_cast<double>(end.private_bytes) - warm.private_bytes) / n,
+                    (static_cast<double>(end.committed) - warm.committed) / n);
+    }
 
     DestroyWindow(helper);
     ClearSettings();
