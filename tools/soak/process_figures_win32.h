@@ -20,5 +20,13 @@ void Print(const char* when, const Figures& f);
 // The figures' meaning, and how much they may grow, differ between the two and
 // between Wine's versions.
 const char* PlatformName();
+// Wine's major version, or 0 on Windows.
+int WineMajorVersion();
+
+// What Wine itself adds to private bytes over a run: Wine counts its Unix side there
+// (resident anonymous memory), and its caches grow once, by a fixed amount, over the
+// first few hundred window openings, with or without TB.dll (tabulon-soak-bare shows
+// it), then stop. 0 on Windows.
+SIZE_T WineCacheAllowance();
 
 }  // namespace tabulon::soak
