@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/module_lock_win32.h"
-#include "common/registry_key_win32.h"
+#include "common/unique_handle_win32.h"
 #include "tb_h.h"
 
 using Microsoft::WRL::ComPtr;

@@ -27,28 +27,30 @@ Text Quoted(TextView name) {
 Text WindowName(long index) { return u"shell window " + FromUtf8(std::to_string(index)); }
 
 Text VarTypeName(VARTYPE vt) {
+#define TABULON_VT(name) \
+    { name, u"" #name }
+    static constexpr struct {
+        VARTYPE vt;
+        const char16_t* name;
+    } kNames[] = {
+        TABULON_VT(VT_EMPTY),    TABULON_VT(VT_NULL),    TABULON_VT(VT_I2),
+        TABULON_VT(VT_I4),       TABULON_VT(VT_R4),      TABULON_VT(VT_R8),
+        TABULON_VT(VT_CY),       TABULON_VT(VT_DATE),    TABULON_VT(VT_BSTR),
+        TABULON_VT(VT_DISPATCH), TABULON_VT(VT_ERROR),   TABULON_VT(VT_BOOL),
+        TABULON_VT(VT_VARIANT),  TABULON_VT(VT_UNKNOWN), TABULON_VT(VT_DECIMAL),
+        TABULON_VT(VT_I1),       TABULON_VT(VT_UI1),     TABULON_VT(VT_UI2),
+        TABULON_VT(VT_UI4),      TABULON_VT(VT_I8),      TABULON_VT(VT_UI8),
+        TABULON_VT(VT_INT),      TABULON_VT(VT_UINT),    TABULON_VT(VT_RECORD),
+    };
+#undef TABULON_VT
     Text name;
     if (vt & VT_BYREF) name += u"VT_BYREF|";
     if (vt & VT_ARRAY) name += u"VT_ARRAY|";
     if (vt & VT_VECTOR) name += u"VT_VECTOR|";
-    switch (vt & VT_TYPEMASK) {
-        // clang-format off
-        case VT_EMPTY: return name + u"VT_EMPTY";       case VT_NULL: return name + u"VT_NULL";
-        case VT_I2: return name + u"VT_I2";             case VT_I4: return name + u"VT_I4";
-        case VT_R4: return name + u"VT_R4";             case VT_R8: return name + u"VT_R8";
-        case VT_CY: return name + u"VT_CY";             case VT_DATE: return name + u"VT_DATE";
-        case VT_BSTR: return name + u"VT_BSTR";         case VT_DISPATCH: return name + u"VT_DISPATCH";
-        case VT_ERROR: return name + u"VT_ERROR";       case VT_BOOL: return name + u"VT_BOOL";
-        case VT_VARIANT: return name + u"VT_VARIANT";   case VT_UNKNOWN: return name + u"VT_UNKNOWN";
-        case VT_DECIMAL: return name + u"VT_DECIMAL";   case VT_I1: return name + u"VT_I1";
-        case VT_UI1: return name + u"VT_UI1";           case VT_UI2: return name + u"VT_UI2";
-        case VT_UI4: return name + u"VT_UI4";           case VT_I8: return name + u"VT_I8";
-        case VT_UI8: return name + u"VT_UI8";           case VT_INT: return name + u"VT_INT";
-        case VT_UINT: return name + u"VT_UINT";         case VT_RECORD: return name + u"VT_RECORD";
-        // clang-format on
-        default:
-            return name + u"variant type " + FromUtf8(std::to_string(vt & VT_TYPEMASK));
+    for (const auto& known : kNames) {
+        if (known.vt == (vt & VT_TYPEMASK)) return name + known.name;
     }
+    return name + u"variant type " + FromUtf8(std::to_string(vt & VT_TYPEMASK));
 }
 
 // The error details that Invoke hands back with DISP_E_EXCEPTION, freed on exit.

@@ -2,7 +2,7 @@
 // The settings in the registry, where the platform's per-user application settings
 // facility keeps them: REG_SZ values under
 // HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<application>\<section>.
-#include "common/registry_key_win32.h"
+#include "common/unique_handle_win32.h"
 #include "settings/settings_store.h"
 
 namespace tabulon {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 
 #include "common/com_error_win32.h"
 
@@ -75,36 +76,19 @@ void GiveForegroundBack(HWND previous, HWND window) noexcept {
 }
 
 ControlWindowStyle StyleOf(const ControlSpec& c) {
-    const wchar_t* window_class = L"STATIC";
-    DWORD style = WS_CHILD | WS_VISIBLE | c.style;
-    DWORD ex_style = 0;
-    switch (c.kind) {
-        case ControlKind::kLabel:
-            style |= SS_NOPREFIX;
-            break;
-        case ControlKind::kPicture:
-            style |= SS_BITMAP;
-            break;
-        case ControlKind::kListBox:
-            window_class = L"LISTBOX";
-            style |= WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
-            ex_style = WS_EX_CLIENTEDGE;
-            break;
-        case ControlKind::kPushButton:
-            window_class = L"BUTTON";
-            style |= WS_TABSTOP;
-            break;
-        case ControlKind::kTextBox:
-            window_class = L"EDIT";
-            style |= WS_TABSTOP | ES_AUTOHSCROLL;
-            ex_style = WS_EX_CLIENTEDGE;
-            break;
-        case ControlKind::kOptionButton:
-            window_class = L"BUTTON";
-            style |= BS_AUTORADIOBUTTON;
-            break;
-    }
-    return {window_class, style, ex_style};
+    // In the order of ControlKind.
+    static constexpr ControlWindowStyle kByKind[] = {
+        {L"STATIC", SS_NOPREFIX, 0},
+        {L"LISTBOX", WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE},
+        {L"BUTTON", WS_TABSTOP, 0},
+        {L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+        {L"BUTTON", BS_AUTORADIOBUTTON, 0},
+        {L"STATIC", SS_BITMAP, 0},
+    };
+    static_assert(std::size(kByKind) == static_cast<size_t>(ControlKind::kPicture) + 1);
+    ControlWindowStyle style = kByKind[static_cast<size_t>(c.kind)];
+    style.style |= WS_CHILD | WS_VISIBLE | c.style;
+    return style;
 }
 
 // DEFAULT_CHARSET, not ANSI_CHARSET: page titles come in any script, and only so do
@@ -124,13 +108,8 @@ HFONT FormFonts::For(const FontSpec& spec, int dots_per_inch, TextView window) {
             return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     }
     if (!font) ThrowLastError(u"Creating a font for the " + Text(window) + u" window");
-    fonts_.push_back(font);
+    fonts_.emplace_back(font);
     return font;
-}
-
-void FormFonts::Clear() noexcept {
-    for (HFONT font : fonts_) DeleteObject(font);
-    fonts_.clear();
 }
 
 }  // namespace tabulon

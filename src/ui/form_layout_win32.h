@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "common/unique_handle_win32.h"
+
 #include "common/text.h"
 #include "ui/form_spec_win32.h"
 
@@ -57,18 +59,13 @@ ControlWindowStyle StyleOf(const ControlSpec& control);
 // The fonts of one window, deleted when it goes.
 class FormFonts {
   public:
-    FormFonts() = default;
-    FormFonts(const FormFonts&) = delete;
-    FormFonts& operator=(const FormFonts&) = delete;
-    ~FormFonts() { Clear(); }
-
     // A font of that face and size at dots_per_inch, or the system's message font.
     // `window` names the window in a failure's description.
     HFONT For(const FontSpec& spec, int dots_per_inch, TextView window);
-    void Clear() noexcept;
+    void Clear() noexcept { fonts_.clear(); }
 
   private:
-    std::vector<HFONT> fonts_;
+    std::vector<GdiObject> fonts_;
 };
 
 }  // namespace tabulon

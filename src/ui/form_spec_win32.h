@@ -9,6 +9,18 @@ namespace tabulon {
 
 enum class ControlKind { kLabel, kListBox, kPushButton, kTextBox, kOptionButton, kPicture };
 
+// The ids of the controls that the options and about windows both have: an OK button,
+// labels and the logo. Public, for tests that drive the windows.
+struct DialogControlIds {
+    static constexpr int kCmdOK = IDOK;
+    static constexpr int kLabel1 = 131;
+    static constexpr int kLabel2 = 132;
+    static constexpr int kLabel3 = 133;
+    static constexpr int kLabel4 = 134;
+    static constexpr int kLabel5 = 135;
+    static constexpr int kImage1 = 140;
+};
+
 // A font face and size; a null face is the platform's default (message) font.
 struct FontSpec {
     const wchar_t* face = nullptr;

@@ -5,7 +5,7 @@
 
 namespace tabulon {
 
-class FrmAbout : private Form {
+class FrmAbout : private Form, public DialogControlIds {
   public:
     // The dialog of this thread, made on first need; it outlives its window.
     static FrmAbout& ForThread();
@@ -13,15 +13,6 @@ class FrmAbout : private Form {
     // Opens the dialog with no owner window and returns when it has closed; throws a
     // kBusy Failure when it is already open on this thread.
     void ShowModal();
-
-    // Control ids, for tests that drive the window.
-    static constexpr int kCmdOK = IDOK;
-    static constexpr int kLabel1 = 131;
-    static constexpr int kLabel2 = 132;
-    static constexpr int kLabel3 = 133;
-    static constexpr int kLabel4 = 134;
-    static constexpr int kLabel5 = 135;
-    static constexpr int kImage1 = 140;
 
   private:
     friend class PerThread<FrmAbout>;

@@ -7,7 +7,7 @@
 
 namespace tabulon {
 
-class FrmOptions : private Form {
+class FrmOptions : private Form, public DialogControlIds {
   public:
     // The dialog of this thread, made on first need; it outlives its window.
     static FrmOptions& ForThread();
@@ -17,15 +17,10 @@ class FrmOptions : private Form {
     // not offered), a failed save, or a kBusy Failure when it is already open.
     void ShowModal();
 
-    // Control ids, for tests that drive the window.
-    static constexpr int kCmdOK = IDOK;
+    // Its own controls' ids, for tests that drive the window.
     static constexpr int kOptShow0 = 110;  // + index
     static constexpr int kTxtBefore = 120;
     static constexpr int kTxtAfter = 121;
-    static constexpr int kLabel1 = 131;
-    static constexpr int kLabel2 = 132;
-    static constexpr int kLabel3 = 133;
-    static constexpr int kImage1 = 140;
 
   private:
     friend class PerThread<FrmOptions>;

@@ -63,12 +63,7 @@ HBITMAP LogoImage::ShowIn(HWND control) {
 void LogoImage::CollectCopyOf(HWND control) {
     const auto held =
         reinterpret_cast<HGDIOBJ>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
-    if (held && held != bitmap_) copies_.push_back(held);
-}
-
-void LogoImage::DeleteCopies() noexcept {
-    for (HGDIOBJ copy : copies_) DeleteObject(copy);
-    copies_.clear();
+    if (held && held != bitmap_) copies_.emplace_back(held);
 }
 
 void LogoImage::Release() noexcept {

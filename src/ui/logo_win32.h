@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "common/unique_handle_win32.h"
+
 namespace tabulon {
 
 // The logo picture from the module's resources. The bitmap it hands out lives as
@@ -26,23 +28,18 @@ inline HBITMAP BitmapOfPictureHandle(OLE_HANDLE handle) {
 // comctl32 v6 may show a copy of the bitmap instead and leaves the copy to us.
 class LogoImage {
   public:
-    LogoImage() = default;
-    LogoImage(const LogoImage&) = delete;
-    LogoImage& operator=(const LogoImage&) = delete;
-    ~LogoImage() { Release(); }
-
     // Shows the logo in a picture control; returns the bitmap handed to it.
     HBITMAP ShowIn(HWND control);
     // Notes the copy a control shows in place of ours, before the control goes.
     void CollectCopyOf(HWND control);
     // Deletes the copies collected so far.
-    void DeleteCopies() noexcept;
+    void DeleteCopies() noexcept { copies_.clear(); }
     void Release() noexcept;
 
   private:
     Microsoft::WRL::ComPtr<IPicture> picture_;  // kept while its bitmap is shown
     HBITMAP bitmap_ = nullptr;                  // as handed to the picture controls
-    std::vector<HGDIOBJ> copies_;               // what they showed instead; ours to delete
+    std::vector<GdiObject> copies_;             // what they showed instead; ours to delete
 };
 
 }  // namespace tabulon

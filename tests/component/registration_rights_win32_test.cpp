@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/registry_key_win32.h"
+#include "common/unique_handle_win32.h"
 #include "tb_module_win32.h"
 
 using tabulon::RegistryKey;

@@ -9,7 +9,7 @@
 #include "bench_parts_win32.h"
 #include "bench_support_win32.h"
 #include "common/bstr_win32.h"
-#include "common/registry_key_win32.h"
+#include "common/unique_handle_win32.h"
 #include "common/variant_win32.h"
 #include "report/browser_discovery_win32.h"
 #include "report/windows_directory_win32.h"
