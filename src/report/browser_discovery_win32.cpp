@@ -8,6 +8,7 @@
 #include "common/bstr_win32.h"
 #include "common/com_error_win32.h"
 #include "common/failure.h"
+#include "common/lazy_text.h"
 #include "common/scope_exit.h"
 #include "common/variant_win32.h"
 
@@ -68,8 +69,7 @@ struct ExceptionInfo : EXCEPINFO {
 // Checks an Invoke result. For DISP_E_EXCEPTION the callee's own code and
 // description are what the caller gets to see. what() names the action; it is
 // only called on failure, so the walk builds no text for reads that work.
-template <typename Describe>
-void CheckInvoke(HRESULT hr, ExceptionInfo& info, const Describe& what) {
+void CheckInvoke(HRESULT hr, ExceptionInfo& info, LazyText what) {
     if (SUCCEEDED(hr)) return;
     if (hr != DISP_E_EXCEPTION) ThrowIfFailed(hr, what());
     if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
@@ -85,9 +85,7 @@ void CheckInvoke(HRESULT hr, ExceptionInfo& info, const Describe& what) {
 }
 
 // A call or property get with no arguments.
-template <typename Describe>
-void InvokeNoArguments(IDispatch& object, DISPID id, WORD flags, Variant& result,
-                       const Describe& what) {
+void InvokeNoArguments(IDispatch& object, DISPID id, WORD flags, Variant& result, LazyText what) {
     DISPPARAMS none{};
     ExceptionInfo info;
     UINT bad_argument = 0;
@@ -97,8 +95,7 @@ void InvokeNoArguments(IDispatch& object, DISPID id, WORD flags, Variant& result
 }
 
 // A property's value as text; name must end in a NUL.
-template <typename Describe>
-Text ReadText(IDispatch& object, const wchar_t* name, const Describe& what) {
+Text ReadText(IDispatch& object, const wchar_t* name, LazyText what) {
     const TextView shownName(reinterpret_cast<const char16_t*>(name), wcslen(name));
     const auto action = [&] { return u"Reading " + Quoted(shownName) + u" of " + what(); };
 
