@@ -103,8 +103,10 @@ TEST(PickerStateTest, SelectionEnablesTheButton) {
     EXPECT_TRUE(picker.buttonEnabled());
     picker.Select(std::nullopt);
     EXPECT_FALSE(picker.buttonEnabled());
-    picker.Select(7);
-    EXPECT_FALSE(picker.buttonEnabled()) << "an index beyond the list selects nothing";
+    for (std::size_t beyond : {2u, 7u}) {
+        picker.Select(beyond);
+        EXPECT_FALSE(picker.buttonEnabled()) << "index " << beyond << " is beyond the list";
+    }
 }
 
 TEST(PickerStateTest, PickFramesTheLineWithTheTextsReadAtLoad) {
