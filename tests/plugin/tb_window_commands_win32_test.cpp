@@ -128,15 +128,25 @@ window Chrome_WidgetWin_1 "Three - Chromium"
     EXPECT_EQ(run.result, u"I'm currently browsing:\r\n\r\nThree - https://three.example/\r\n\r\n");
 }
 
-// The picker's own look with no page is frm_web_win32_test's.
-TEST_F(WindowCommands, PickerWithNoPageOffersCancelAndSendsNothing) {
+// The picker with no page (its own look is frm_web_win32_test's) and the about
+// box: each shows its window, and its button leaves the empty text.
+TEST_F(WindowCommands, PickerWithNoPageAndAboutLeaveTheEmptyText) {
     shell::SetScenario({});
-    const CommandRun run = Send(u"/xweb", L"Tabulon",
-                                [](HWND window) { Click(GetDlgItem(window, FrmWeb::kCmdSend)); });
-    ASSERT_EQ(run.outcome.hr, S_OK);
-    EXPECT_TRUE(run.outcome.Boolean());
-    EXPECT_TRUE(run.windowShown);
-    EXPECT_EQ(run.result, u"");
+    const struct {
+        const char16_t* command;
+        const wchar_t* caption;
+        int button;
+    } rows[] = {{u"/xweb", L"Tabulon", FrmWeb::kCmdSend},
+                {u"/xwebabout", L"About Tabulon", FrmAbout::kCmdOK}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(ToUtf8(row.command));
+        const CommandRun run = Send(row.command, row.caption,
+                                    [&](HWND window) { Click(GetDlgItem(window, row.button)); });
+        ASSERT_EQ(run.outcome.hr, S_OK);
+        EXPECT_TRUE(run.outcome.Boolean());
+        EXPECT_TRUE(run.windowShown);
+        EXPECT_EQ(run.result, u"");
+    }
 }
 
 // The picker outlives its window: closing it another way hands over the last pick.
@@ -208,15 +218,6 @@ TEST_F(WindowCommands, OptionsRefuseAShowValueNoButtonStandsFor) {
         EXPECT_EQ(run.result, u"passed by the host");
         EXPECT_EQ(StoredSetting(L"Show"), Text(show));
     }
-}
-
-TEST_F(WindowCommands, AboutReturnsTheEmptyText) {
-    const CommandRun run = Send(u"/xwebabout", L"About Tabulon",
-                                [](HWND window) { Click(GetDlgItem(window, FrmAbout::kCmdOK)); });
-    ASSERT_EQ(run.outcome.hr, S_OK);
-    EXPECT_TRUE(run.outcome.Boolean());
-    EXPECT_TRUE(run.windowShown);
-    EXPECT_EQ(run.result, u"");
 }
 
 }  // namespace
