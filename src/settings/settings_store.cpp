@@ -11,9 +11,7 @@ void WriteSetting(SettingsStore& store, TextView key, TextView value) { store.Wr
 void SeedSettings(SettingsStore& store) {
     // Only "Show" marks a first run: a missing "Before" or "After" alone stays missing.
     if (!ReadSetting(store, kShowKey).empty()) return;
-    WriteSetting(store, kShowKey, kSeedShow);
-    WriteSetting(store, kBeforeKey, kSeedBefore);
-    WriteSetting(store, kAfterKey, kSeedAfter);
+    for (const SettingSeed& seed : kSettingSeeds) WriteSetting(store, seed.key, seed.value);
 }
 
 std::int16_t ReadDisplayMode(SettingsStore& store) {

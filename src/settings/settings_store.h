@@ -8,14 +8,6 @@
 
 namespace tabulon {
 
-inline constexpr TextView kShowKey = u"Show";
-inline constexpr TextView kBeforeKey = u"Before";
-inline constexpr TextView kAfterKey = u"After";
-
-inline constexpr TextView kSeedShow = u"2";
-inline constexpr TextView kSeedBefore = u"I'm currently browsing:";
-inline constexpr TextView kSeedAfter = u"";
-
 class SettingsStore {
   public:
     virtual ~SettingsStore() = default;
@@ -24,6 +16,18 @@ class SettingsStore {
     // Creates or replaces the value, creating the section on first write.
     virtual void Write(TextView key, TextView value) = 0;
 };
+
+inline constexpr TextView kShowKey = u"Show";
+inline constexpr TextView kBeforeKey = u"Before";
+inline constexpr TextView kAfterKey = u"After";
+
+// What a first run writes, in this order.
+struct SettingSeed {
+    TextView key;
+    TextView value;
+};
+inline constexpr SettingSeed kSettingSeeds[] = {
+    {kShowKey, u"2"}, {kBeforeKey, u"I'm currently browsing:"}, {kAfterKey, u""}};
 
 Text ReadSetting(SettingsStore& store, TextView key);
 void WriteSetting(SettingsStore& store, TextView key, TextView value);
