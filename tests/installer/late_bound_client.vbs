@@ -1,21 +1,6 @@
 ' The installed plug-in as a script host sees it: created by ProgID and called
-' late-bound, with the stand-in shell reporting the pages of script_scenario.txt. Ends with "checks: N failed: M" (Wine's script host says nothing
-' about an uncaught error).
-Option Explicit
-On Error Resume Next
-
-Dim checks, failures
-checks = 0
-failures = 0
-
-Sub Check(ok, what)
-    checks = checks + 1
-    If Not ok Then
-        failures = failures + 1
-        WScript.Echo "FAILED: " & what & " (error " & Hex(Err.Number) & ": " & Err.Description & ")"
-    End If
-    Err.Clear
-End Sub
+' late-bound, with the stand-in shell reporting the pages of script_scenario.txt.
+' Runs after tests/support/script_checks.vbs (Check, Finish).
 
 Dim tb, ok
 Set tb = CreateObject("Quenlar.TB")
@@ -41,5 +26,4 @@ Check Err.Number = 0 And ok = True And InStr(result, "Example - http://example.c
 result = tb.Uninitialize()
 Check Err.Number = 0, "Uninitialize"
 Set tb = Nothing
-WScript.Echo "checks: " & checks & " failed: " & failures
-WScript.Quit failures
+Finish

@@ -170,6 +170,8 @@ fresh_prefix() {
 }
 rm -rf "$work"
 mkdir -p "$work"
+cat "$root/tests/support/script_checks.vbs" "$client_vbs" >"$work/late_bound_client.vbs"
+client_vbs=$work/late_bound_client.vbs
 fresh_prefix
 
 if [ "$width" = 64 ]; then

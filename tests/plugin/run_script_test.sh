@@ -4,7 +4,7 @@
 #   run_script_test.sh WIDTH PREFIX TB.dll testshell.dll SCENARIO SCRIPT...
 # Wine's script host prints nothing and exits 0 on an uncaught script error, so
 # each script ends by echoing "checks: N failed: M" and the run counts only a
-# script that got that far.
+# script that got that far. A VBScript test runs after script_checks.vbs.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -22,6 +22,11 @@ export TABULON_TEST_SHELL
 TABULON_TEST_SHELL=$(windows_path "$scenario")
 status=0
 for script in "$@"; do
+    if [[ $script == *.vbs ]]; then
+        mkdir -p "$prefix/scripts"
+        cat "$root/tests/support/script_checks.vbs" "$script" >"$prefix/scripts/${script##*/}"
+        script=$prefix/scripts/${script##*/}
+    fi
     out=$(run cscript //nologo "$(windows_path "$script")" 2>&1 | tr -d '\r')
     echo "== $(basename "$script")"
     echo "$out"

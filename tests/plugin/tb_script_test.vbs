@@ -1,20 +1,6 @@
 ' The plug-in driven from VBScript, which passes its variables by reference
 ' (VT_BYREF|VT_VARIANT) and sees in/out arguments written back.
-Option Explicit
-On Error Resume Next
-
-Dim checks, failures
-checks = 0
-failures = 0
-
-Sub Check(ok, what)
-    checks = checks + 1
-    If Not ok Then
-        failures = failures + 1
-        WScript.Echo "FAILED: " & what & " (error " & Hex(Err.Number) & ": " & Err.Description & ")"
-    End If
-    Err.Clear
-End Sub
+' Runs after tests/support/script_checks.vbs (Check, Finish).
 
 Const Settings = "HKCU\Software\VB and VBA Program Settings\Vantorel\Tabulon\"
 Dim shell
@@ -107,5 +93,4 @@ Check Err.Number = 0 And IsEmpty(result), "Uninitialize"
 
 ClearSettings
 Set tb = Nothing
-WScript.Echo "checks: " & checks & " failed: " & failures
-WScript.Quit failures
+Finish
