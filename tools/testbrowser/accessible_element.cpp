@@ -58,17 +58,6 @@ STDMETHODIMP_(ULONG) AccessibleElement::Release() {
     return refs;
 }
 
-STDMETHODIMP AccessibleElement::GetTypeInfoCount(UINT* count) {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-STDMETHODIMP AccessibleElement::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-}
-
 STDMETHODIMP AccessibleElement::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID, DISPID* ids) {
     if (ids)
         for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;

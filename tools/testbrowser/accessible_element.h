@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "testbrowser/scenario.h"
+#include "testbrowser/untyped_dispatch.h"
 
 namespace tabulon::testbrowser {
 
-class AccessibleElement final : public IAccessible, public IEnumVARIANT {
+class AccessibleElement final : public UntypedDispatch<IAccessible>, public IEnumVARIANT {
   public:
     // The tree for model, with one reference for the caller. With enumerable, every
     // element also answers IEnumVARIANT over its children.
@@ -32,9 +33,7 @@ class AccessibleElement final : public IAccessible, public IEnumVARIANT {
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
 
-    // IDispatch: only the vtable; clients call IAccessible directly.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    // IDispatch: clients call IAccessible directly.
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
                                DISPID* ids) override;
     STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,

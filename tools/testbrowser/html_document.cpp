@@ -8,17 +8,6 @@ constexpr DISPID kTitle = 1012;
 constexpr DISPID kUrl = 1025;
 }  // namespace
 
-STDMETHODIMP HtmlDocument::GetTypeInfoCount(UINT* count) {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-STDMETHODIMP HtmlDocument::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-}
-
 STDMETHODIMP HtmlDocument::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (!names || !ids) return E_POINTER;
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;

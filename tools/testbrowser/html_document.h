@@ -8,16 +8,15 @@
 #include <string>
 
 #include "common/com_object_win32.h"
+#include "testbrowser/untyped_dispatch.h"
 
 namespace tabulon::testbrowser {
 
-class HtmlDocument final : public ComObject<IDispatch> {
+class HtmlDocument final : public UntypedDispatch<ComObject<IDispatch>> {
   public:
     HtmlDocument(std::wstring url, std::wstring title)
         : url_(std::move(url)), title_(std::move(title)) {}
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
                                DISPID* ids) override;
     STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
