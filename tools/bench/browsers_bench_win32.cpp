@@ -23,16 +23,13 @@ using testing::StandInBrowsers;
 
 // Shaped as the browsers publish their windows: tab strip, tool bar with the address
 // bar among buttons, and the page's document (which the reader never enters), each a
-// few levels down.
-std::string Chromium(int n) {
-    const std::string id = std::to_string(n);
-    return "window Chrome_WidgetWin_1 \"Page " + id + " - Chromium\"\n" +
-           R"(  client
+// few levels down. "#" stands for the window's number.
+constexpr const char* kChromium = R"(window Chrome_WidgetWin_1 "Page # - Chromium"
+  client
     pane
       pane
         pagetablist name="Tab strip"
-          pagetab name="Page )" +
-           id + R"(" state=selected
+          pagetab name="Page #" state=selected
           pagetab name="Mail"
           pagetab name="News"
           pushbutton name="New Tab"
@@ -41,28 +38,21 @@ std::string Chromium(int n) {
           pushbutton name="Forward"
           pushbutton name="Reload"
           grouping
-            text name="Address and search bar" shortcut="Ctrl+L" value="example.com/)" +
-           id + R"("
+            text name="Address and search bar" shortcut="Ctrl+L" value="example.com/#"
           pushbutton name="Extensions"
           buttonmenu name="Chromium"
         pane
-          document name="Page )" +
-           id + R"(" value="https://example.com/)" + id + R"("
+          document name="Page #" value="https://example.com/#"
             grouping
               statictext name="Heading"
               link name="More"
 )";
-}
-
-std::string Firefox(int n) {
-    const std::string id = std::to_string(n);
-    return "window MozillaWindowClass \"Page " + id + " - Firefox\"\n" +
-           R"(  application
+constexpr const char* kFirefox = R"(window MozillaWindowClass "Page # - Firefox"
+  application
     grouping
       toolbar name="Tabs"
         pagetablist
-          pagetab name="Page )" +
-           id + R"(" state=selected
+          pagetab name="Page #" state=selected
           pagetab name="Mail"
         pushbutton name="Open a new tab"
       toolbar name="Navigation"
@@ -70,21 +60,25 @@ std::string Firefox(int n) {
         pushbutton name="Forward"
         pushbutton name="Reload"
         combobox
-          text name="Search or enter address" value="example.org/)" +
-           id + R"("
+          text name="Search or enter address" value="example.org/#"
           pushbutton name="Show history"
         pushbutton name="Extensions"
     grouping
-      document name="Page )" +
-           id + R"(" value="https://example.org/)" + id + R"("
+      document name="Page #" value="https://example.org/#"
         statictext name="Heading"
         link name="More"
 )";
+
+std::string Numbered(const char* tree, int n) {
+    std::string numbered;
+    for (const char* c = tree; *c; ++c)
+        numbered += *c == '#' ? std::to_string(n) : std::string(1, *c);
+    return numbered;
 }
 
 std::string Browsers(int count) {
     std::string scenario;
-    for (int i = 1; i <= count; ++i) scenario += i % 2 ? Chromium(i) : Firefox(i);
+    for (int i = 1; i <= count; ++i) scenario += Numbered(i % 2 ? kChromium : kFirefox, i);
     return scenario;
 }
 
@@ -143,7 +137,7 @@ void BenchBrowsers() {
   client
     toolbar stall=5000
       text shortcut="Ctrl+L" value="stalled.example"
-)" + Chromium(1));
+)" + Numbered(kChromium, 1));
         Text report;
         const double start = Now();
         Check(plugin.ParseCommand(u"/xweball", &report).hr, "/xweball");
