@@ -38,13 +38,7 @@ rm -rf "$prefix" "$prefix.lock"
 run
 
 step "The browsing session the stand-in shell reports"
-session=$build/demo-session.txt
-cat >"$session" <<'SESSION'
-C:\Program Files\Internet Explorer	Tabulon - plug-in news	http://www.quenlar.example/tabulon/
-C:\windows	My Documents	C:\users\me\Documents
-C:\Program Files\Internet Explorer	Wikipedia, die freie Enzyklopädie — Zürich	https://de.wikipedia.org/wiki/Z%C3%BCrich
-C:\Program Files\Internet Explorer	東京の天気	https://tenki.example.jp/tokyo
-SESSION
+session=$root/scripts/demo-session.txt
 sed 's/\t/  |  /g' "$session"
 "$root/tools/testshell/install-in-prefix.sh" "$width" "$prefix" "$build/tools/testshell/testshell.dll"
 export TABULON_TEST_SHELL
@@ -67,30 +61,7 @@ for mode in " 0" " 1" " 2" "3"; do
 done
 
 step "Today's browsers beside the shell's windows: a Chromium-like and a Firefox-like stand-in"
-browsers=$build/demo-browsers.txt
-cat >"$browsers" <<'BROWSERS'
-window Chrome_WidgetWin_1 "Wetter in Zürich - Chromium"
-  client
-    pane
-      pagetablist
-        pagetab name="Wetter in Zürich" state=selected
-        pagetab name="Mail"
-      toolbar
-        pushbutton name="Zurück"
-        text shortcut="Ctrl+L" value="wetter.example.ch/zuerich" name="Adress- und Suchleiste"
-      pane
-        document name="Wetter in Zürich" value="https://wetter.example.ch/zuerich"
-window MozillaWindowClass "Release notes — Firefox"
-  application
-    pagetablist
-      pagetab name="Release notes" state=selected
-    toolbar
-      combobox
-        text value="example.org/releases"
-window Chrome_WidgetWin_1 "notes - Editor"
-  client
-    document name="notes" value="file:///app/index.html"
-BROWSERS
+browsers=$root/scripts/demo-browsers.txt
 sed 's/^/    /' "$browsers"
 echo "(the third window is a Chromium-based editor, no browser: it gives no line)"
 browsers_log=$build/demo-browsers.log
