@@ -90,6 +90,12 @@ HRESULT AccessibleElement::Enter(const Element* target, bool read) const {
     return S_OK;
 }
 
+HRESULT AccessibleElement::Read(const VARIANT& child, const Element*& target) const {
+    target = Target(child);
+    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
+    return target ? S_OK : E_INVALIDARG;
+}
+
 const Element* AccessibleElement::Target(const VARIANT& child) const {
     if (child.vt != VT_I4) return nullptr;
     if (child.lVal == CHILDID_SELF) return &model_;
@@ -113,9 +119,8 @@ HRESULT AccessibleElement::Text(VARIANT child, BSTR* out,
                                 const std::optional<std::wstring> Element::*field) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    const Element* target = Target(child);
-    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
-    if (!target) return E_INVALIDARG;
+    const Element* target = nullptr;
+    if (const HRESULT hr = Read(child, target); FAILED(hr)) return hr;
     const std::optional<std::wstring>& text = target->*field;
     if (!text) return S_FALSE;
     *out = SysAllocStringLen(text->data(), static_cast<UINT>(text->size()));
@@ -174,9 +179,8 @@ STDMETHODIMP AccessibleElement::get_accKeyboardShortcut(VARIANT child, BSTR* sho
 STDMETHODIMP AccessibleElement::get_accRole(VARIANT child, VARIANT* role) {
     if (!role) return E_POINTER;
     VariantInit(role);
-    const Element* target = Target(child);
-    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
-    if (!target) return E_INVALIDARG;
+    const Element* target = nullptr;
+    if (const HRESULT hr = Read(child, target); FAILED(hr)) return hr;
     if (target->role_bstr) {
         role->bstrVal = SysAllocString(L"frobnicator");
         if (!role->bstrVal) return E_OUTOFMEMORY;
@@ -191,9 +195,8 @@ STDMETHODIMP AccessibleElement::get_accRole(VARIANT child, VARIANT* role) {
 STDMETHODIMP AccessibleElement::get_accState(VARIANT child, VARIANT* state) {
     if (!state) return E_POINTER;
     VariantInit(state);
-    const Element* target = Target(child);
-    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
-    if (!target) return E_INVALIDARG;
+    const Element* target = nullptr;
+    if (const HRESULT hr = Read(child, target); FAILED(hr)) return hr;
     state->vt = VT_I4;
     state->lVal = target->state;
     return S_OK;
@@ -202,18 +205,18 @@ STDMETHODIMP AccessibleElement::get_accState(VARIANT child, VARIANT* state) {
 STDMETHODIMP AccessibleElement::get_accHelp(VARIANT child, BSTR* help) {
     if (!help) return E_POINTER;
     *help = nullptr;
-    const Element* target = Target(child);
-    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
-    return target ? S_FALSE : E_INVALIDARG;
+    const Element* target = nullptr;
+    const HRESULT hr = Read(child, target);
+    return FAILED(hr) ? hr : S_FALSE;
 }
 
 STDMETHODIMP AccessibleElement::get_accHelpTopic(BSTR* file, VARIANT child, LONG* topic) {
     if (!file || !topic) return E_POINTER;
     *file = nullptr;
     *topic = 0;
-    const Element* target = Target(child);
-    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
-    return target ? S_FALSE : E_INVALIDARG;
+    const Element* target = nullptr;
+    const HRESULT hr = Read(child, target);
+    return FAILED(hr) ? hr : S_FALSE;
 }
 
 STDMETHODIMP AccessibleElement::get_accFocus(VARIANT* focus) {
@@ -245,9 +248,9 @@ STDMETHODIMP AccessibleElement::get_accSelection(VARIANT* selection) {
 STDMETHODIMP AccessibleElement::get_accDefaultAction(VARIANT child, BSTR* action) {
     if (!action) return E_POINTER;
     *action = nullptr;
-    const Element* target = Target(child);
-    if (const HRESULT hr = Enter(target, true); FAILED(hr)) return hr;
-    return target ? S_FALSE : E_INVALIDARG;
+    const Element* target = nullptr;
+    const HRESULT hr = Read(child, target);
+    return FAILED(hr) ? hr : S_FALSE;
 }
 
 }  // namespace tabulon::testbrowser

@@ -96,6 +96,8 @@ class AccessibleElement final : public UntypedDispatch<IAccessible>, public IEnu
     void ChildAsVariant(std::size_t index, VARIANT* out) const;
     // The element a child id names, or nullptr when there is none.
     const Element* Target(const VARIANT& child) const;
+    // Enter for a read of the element child names: E_INVALIDARG when it names none.
+    HRESULT Read(const VARIANT& child, const Element*& target) const;
     HRESULT Text(VARIANT child, BSTR* out, const std::optional<std::wstring> Element::*field);
 
     const Element& model_;
