@@ -16,7 +16,7 @@ mkdir -p "$out"
 "$root/scripts/install-deps.sh" xvfb imagemagick fonts-wine
 wine_fonts=/usr/share/wine/fonts
 cmake --build "$build" --target ui_gallery -j2 >/dev/null
-gallery=$build/tests/ui/ui_gallery.exe
+gallery=$build/tools/gallery/ui_gallery.exe
 
 # Wine of the build's width, its loader and server by path (cmake/build-machine.paths).
 width=$("$root/cmake/build-width.sh" "$build")
