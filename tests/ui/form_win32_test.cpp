@@ -47,15 +47,12 @@ const FormWindow kOptions{"options", L"Tabulon Options",
 const FormWindow kAbout{"about", L"About Tabulon", [] { FrmAbout::ForThread().ShowModal(); }};
 const FormWindow kAllWindows[] = {kPicker, kOptions, kAbout};
 
-class FormTest : public ::testing::Test {
+class FormTest : public testing_ui::WindowTest {
   protected:
     void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(registration_.status());
+        WindowTest::SetUp();
         ts::SetScenario(ts::Showing(
             {ts::Page(u"C:\\Program Files\\Internet Explorer", u"One", u"http://one.example/")}));
-        StoreSetting(u"Show", u"2");
-        StoreSetting(u"Before", u"I'm currently browsing:");
-        StoreSetting(u"After", u"");
     }
 
     // Opens the window on this thread while script plays the user, then closes it.
@@ -68,9 +65,6 @@ class FormTest : public ::testing::Test {
             });
         EXPECT_FALSE(failure.has_value()) << ToUtf8(failure->description());
     }
-
-    const DWORD thread_ = GetCurrentThreadId();
-    ts::Registration registration_;
 };
 
 DWORD RunningMajorVersion() {

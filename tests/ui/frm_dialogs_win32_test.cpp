@@ -105,16 +105,8 @@ const std::vector<Expected> kOptionsLayout = {
     {FrmOptions::kCmdOK, L"Button", u"&OK", 1725, 4005, 870, 315, nullptr, 0},
 };
 
-class FrmOptionsTest : public ::testing::Test {
+class FrmOptionsTest : public WindowTest {
   protected:
-    void SetUp() override { Seed(u"2", u"I'm currently browsing:", u""); }
-
-    static void Seed(TextView show, TextView before, TextView after) {
-        StoreSetting(u"Show", show);
-        StoreSetting(u"Before", before);
-        StoreSetting(u"After", after);
-    }
-
     static std::vector<Text> Stored() {
         std::vector<Text> values;
         for (TextView key : {u"Show", u"Before", u"After"}) values.push_back(StoredSetting(key));
@@ -125,8 +117,6 @@ class FrmOptionsTest : public ::testing::Test {
         return ShowWhile(
             L"Tabulon Options", [] { FrmOptions::ForThread().ShowModal(); }, std::move(script));
     }
-
-    const DWORD thread_ = GetCurrentThreadId();
 };
 
 TEST_F(FrmOptionsTest, OpensWithTheStoredSettingsAndOkSavesThemAgain) {

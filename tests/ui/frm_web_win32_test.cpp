@@ -53,23 +53,13 @@ PickerView LookAt(HWND window, DWORD owner_thread) {
     return v;
 }
 
-class FrmWebTest : public ::testing::Test {
+class FrmWebTest : public WindowTest {
   protected:
-    void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(registration_.status());
-        StoreSetting(u"Show", u"2");
-        StoreSetting(u"Before", u"I'm currently browsing:");
-        StoreSetting(u"After", u"");
-    }
-
     // Opens the picker on this thread while script plays the user.
     static std::optional<Failure> Open(std::function<void(HWND)> script) {
         return ShowWhile(
             L"Tabulon", [] { FrmWeb::ForThread().ShowModal(); }, std::move(script));
     }
-
-    const DWORD thread_ = GetCurrentThreadId();
-    ts::Registration registration_;
 };
 
 TEST_F(FrmWebTest, WithNoBrowserWindowOffersCancelAndLeavesEmptyText) {
