@@ -169,17 +169,6 @@ TEST_F(WindowCommands, ClosingThePickerWithoutItsButtonKeepsTheLastPick) {
     EXPECT_EQ(run.result, u"I'm currently browsing:\r\n\r\nOne\r\n\r\n");
 }
 
-TEST_F(WindowCommands, PickerLoadFailureFailsTheCommandAndShowsNothing) {
-    shell::Scenario scenario;
-    scenario.windows_call = E_NOTIMPL;
-    shell::SetScenario(scenario);
-    const CommandRun run = SendExpectingNoWindow(u"/xweb", L"Tabulon");
-    EXPECT_EQ(run.outcome.hr, DISP_E_EXCEPTION);
-    EXPECT_EQ(run.outcome.scode, E_NOTIMPL);
-    EXPECT_FALSE(run.windowShown);
-    EXPECT_EQ(run.result, u"passed by the host");
-}
-
 // The dialog's own contents are frm_dialogs_win32_test's; here the seeded settings it
 // saves and the report that follows them.
 TEST_F(WindowCommands, OptionsOpenWithTheSettingsAndOkSavesThem) {
@@ -207,16 +196,33 @@ TEST_F(WindowCommands, OptionsOpenWithTheSettingsAndOkSavesThem) {
     EXPECT_EQ(report.text, u"\r\n\r\nhttp://one/\r\nhttp://two/\r\n\r\n");
 }
 
-TEST_F(WindowCommands, OptionsRefuseAShowValueNoButtonStandsFor) {
-    for (const char16_t* show : {u"3", u"-1", u"abc"}) {
-        SCOPED_TRACE(ToUtf8(show));
-        StoreSetting(L"Show", show);
-        const CommandRun run = SendExpectingNoWindow(u"/xweboptions", L"Tabulon Options");
+// A picker whose list cannot be loaded, and options with a "Show" no button stands
+// for: the command fails with the cause and no window is offered.
+TEST_F(WindowCommands, CommandsFailBeforeTheirWindowWhenItCannotLoad) {
+    shell::Scenario failing;
+    failing.windows_call = E_NOTIMPL;
+    const struct {
+        const char16_t* command;
+        const wchar_t* caption;
+        const char16_t* show;
+        HRESULT scode;
+    } rows[] = {{u"/xweb", L"Tabulon", u"2", E_NOTIMPL},
+                {u"/xweboptions", L"Tabulon Options", u"3", DISP_E_BADINDEX},
+                {u"/xweboptions", L"Tabulon Options", u"-1", DISP_E_BADINDEX},
+                {u"/xweboptions", L"Tabulon Options", u"abc", DISP_E_TYPEMISMATCH}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(ToUtf8(row.command) + " with Show " + ToUtf8(row.show));
+        shell::SetScenario(row.scode == E_NOTIMPL ? failing : shell::Scenario{});
+        StoreSetting(L"Show", row.show);
+        const CommandRun run = SendExpectingNoWindow(row.command, row.caption);
         EXPECT_EQ(run.outcome.hr, DISP_E_EXCEPTION);
-        EXPECT_NE(run.outcome.description.find(u"Show"), Text::npos);
+        EXPECT_EQ(run.outcome.scode, row.scode);
+        if (row.scode != E_NOTIMPL) {
+            EXPECT_NE(run.outcome.description.find(u"Show"), Text::npos);
+        }
         EXPECT_FALSE(run.windowShown);
         EXPECT_EQ(run.result, u"passed by the host");
-        EXPECT_EQ(StoredSetting(L"Show"), Text(show));
+        EXPECT_EQ(StoredSetting(L"Show"), Text(row.show));
     }
 }
 
