@@ -3,143 +3,83 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
-#include "common/failure.h"
+#include "core_fakes.h"
 
-namespace tabulon {
+namespace tabulon::testing {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-// A window whose reads are logged ("T1" = title of window 1) and can be made to fail.
-class FakeWindow : public SiteWindow {
-  public:
-    FakeWindow(int index, Text title, Text address, std::vector<std::string>& log)
-        : index_(index), title_(std::move(title)), address_(std::move(address)), log_(log) {}
-
-    bool fail_title = false;
-    bool fail_address = false;
-
-    Text Title() override { return Read('T', fail_title, title_); }
-    Text Address() override { return Read('U', fail_address, address_); }
-
-  private:
-    Text Read(char what, bool fail, const Text& value) {
-        log_.push_back(what + std::to_string(index_));
-        if (fail) throw Failure(status::kFail, u"read failed");
-        return value;
-    }
-
-    int index_;
-    Text title_;
-    Text address_;
-    std::vector<std::string>& log_;
-};
-
-struct Page {
-    Text title;
-    Text address;
-};
-
-// Hands on its windows in order; optionally fails the walk before window fail_before.
-class FakeSource : public BrowserWindowSource {
-  public:
-    explicit FakeSource(const std::vector<Page>& pages) {
-        for (const Page& p : pages)
-            windows.emplace_back(static_cast<int>(windows.size()) + 1, p.title, p.address, log);
-    }
-
-    void EnumerateBrowserWindows(const std::function<void(SiteWindow&)>& visit) override {
-        for (std::size_t i = 0; i < windows.size(); ++i) {
-            if (fail_before == static_cast<int>(i) + 1)
-                throw Failure(status::kTypeMismatch, u"walk failed");
-            visit(windows[i]);
-        }
-    }
-
-    std::vector<std::string> log;
-    std::vector<FakeWindow> windows;
-    int fail_before = 0;
-};
-
-// The same window handed on count times, for the site counter.
-class RepeatingSource : public BrowserWindowSource {
-  public:
-    explicit RepeatingSource(long count) : count_(count) {}
-    void EnumerateBrowserWindows(const std::function<void(SiteWindow&)>& visit) override {
-        for (long i = 0; i < count_; ++i) visit(window_);
-    }
-
-  private:
-    long count_;
-    std::vector<std::string> log_;
-    FakeWindow window_{1, u"t", u"u", log_};
-};
-
-struct ReportCase {
-    const char* name;
-    std::int16_t mode;
-    Text before;
-    Text after;
-    std::vector<Page> pages;
-    Text expected;
-    std::vector<std::string> reads;
-};
-
-// Failure messages name the case instead of dumping its bytes.
-void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
-
-class ComposeReportTable : public ::testing::TestWithParam<ReportCase> {};
-
-TEST_P(ComposeReportTable, BuildsTheReportAndReadsOnlyWhatTheModeNeeds) {
-    const ReportCase& c = GetParam();
-    FakeSource source(c.pages);
-    Text result = u"whatever the host passed";
-    ComposeReport(c.mode, c.before, c.after, result, source);
-    EXPECT_EQ(ToUtf8(result), ToUtf8(c.expected));
-    EXPECT_EQ(source.log, c.reads);
-}
-
 const Page kPage1{u"Title One", u"http://one.example/"};
 const Page kPage2{u"Title Two", u"http://two.example/"};
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Report, ComposeReportTable,
-    ::testing::Values(
-        ReportCase{"NoWindowsMode2", 2, u"B", u"A", {},
-                   u"No Webistes Available", {}},
-        ReportCase{"NoWindowsMode3", 3, u"B", u"A", {},
-                   u"No Webistes Available", {}},
-        ReportCase{"NoWindowsEmptyFrame", 0, u"", u"", {},
-                   u"No Webistes Available", {}},
-        ReportCase{"Mode0", 0, u"B", u"A", {kPage1},
-                   u"B\r\n\r\nTitle One\r\n\r\nA", {"T1"}},
-        ReportCase{"Mode1", 1, u"B", u"A", {kPage1},
-                   u"B\r\n\r\nhttp://one.example/\r\n\r\nA", {"U1"}},
-        ReportCase{"Mode2", 2, u"B", u"A", {kPage1},
-                   u"B\r\n\r\nTitle One - http://one.example/\r\n\r\nA", {"T1", "U1"}},
-        ReportCase{"Mode0EmptyFrame", 0, u"", u"", {kPage1},
-                   u"\r\n\r\nTitle One\r\n\r\n", {"T1"}},
-        ReportCase{"SeededSettingsTwoWindows", 2, u"I'm currently browsing:", u"", {kPage1, kPage2},
-                   u"I'm currently browsing:\r\n\r\nTitle One - http://one.example/\r\n"
-                   u"Title Two - http://two.example/\r\n\r\n", {"T1", "U1", "T2", "U2"}},
-        ReportCase{"Mode3WithWindowsReadsNothing", 3, u"B", u"A", {kPage1, kPage2},
-                   u"B\r\n\r\n\r\nA", {}},
-        ReportCase{"NegativeModeReadsNothing", -1, u"B", u"A", {kPage1},
-                   u"B\r\n\r\n\r\nA", {}},
-        ReportCase{"EmptyTitleMode2", 2, u"B", u"A", {{u"", u"http://x/"}},
-                   u"B\r\n\r\n - http://x/\r\n\r\nA", {"T1", "U1"}},
-        ReportCase{"SamePageTwice", 0, u"B", u"A", {kPage1, kPage1},
-                   u"B\r\n\r\nTitle One\r\nTitle One\r\n\r\nA", {"T1", "T2"}},
-        ReportCase{"BeforeEndingInLineBreak", 0, u"B\r\n", u"A", {kPage1},
-                   u"B\r\n\r\n\r\nTitle One\r\n\r\nA", {"T1"}}),
-    [](const auto& info) { return std::string(info.param.name); });
-// clang-format on
+TEST(ComposeReport, BuildsTheReportAndReadsOnlyWhatTheModeNeeds) {
+    struct Case {
+        const char* name;
+        std::int16_t mode;
+        Text before;
+        Text after;
+        std::vector<Page> pages;
+        Text expected;  // also after a failure: what was built so far
+        std::vector<std::string> reads;
+        bool fails = false;
+        std::size_t walk_fails_before = 0;
+    };
+    const Page kTitle2Fails{kPage2.title, kPage2.address, true};
+    const Page kAddress1Fails{kPage1.title, kPage1.address, false, true};
+    const Page kAddress2Fails{kPage2.title, kPage2.address, false, true};
+    const Text kFirstLine = u"B\r\n\r\nTitle One - http://one.example/";
+    // clang-format off
+    const Case cases[] = {
+        {"no windows, mode 2", 2, u"B", u"A", {}, u"No Webistes Available", {}},
+        {"no windows, mode 3", 3, u"B", u"A", {}, u"No Webistes Available", {}},
+        {"no windows, empty frame", 0, u"", u"", {}, u"No Webistes Available", {}},
+        {"mode 0", 0, u"B", u"A", {kPage1}, u"B\r\n\r\nTitle One\r\n\r\nA", {"T1"}},
+        {"mode 1", 1, u"B", u"A", {kPage1}, u"B\r\n\r\nhttp://one.example/\r\n\r\nA", {"U1"}},
+        {"mode 2", 2, u"B", u"A", {kPage1},
+         u"B\r\n\r\nTitle One - http://one.example/\r\n\r\nA", {"T1", "U1"}},
+        {"mode 0, empty frame", 0, u"", u"", {kPage1}, u"\r\n\r\nTitle One\r\n\r\n", {"T1"}},
+        {"seeded settings, two windows", 2, u"I'm currently browsing:", u"", {kPage1, kPage2},
+         u"I'm currently browsing:\r\n\r\nTitle One - http://one.example/\r\n"
+         u"Title Two - http://two.example/\r\n\r\n", {"T1", "U1", "T2", "U2"}},
+        {"mode 3 with windows reads nothing", 3, u"B", u"A", {kPage1, kPage2},
+         u"B\r\n\r\n\r\nA", {}},
+        {"negative mode reads nothing", -1, u"B", u"A", {kPage1}, u"B\r\n\r\n\r\nA", {}},
+        {"empty title, mode 2", 2, u"B", u"A", {{u"", u"http://x/"}},
+         u"B\r\n\r\n - http://x/\r\n\r\nA", {"T1", "U1"}},
+        {"same page twice", 0, u"B", u"A", {kPage1, kPage1},
+         u"B\r\n\r\nTitle One\r\nTitle One\r\n\r\nA", {"T1", "T2"}},
+        {"before ending in a line break", 0, u"B\r\n", u"A", {kPage1},
+         u"B\r\n\r\n\r\nTitle One\r\n\r\nA", {"T1"}},
+        {"second title fails, mode 2", 2, u"B", u"A", {kPage1, kTitle2Fails}, kFirstLine,
+         {"T1", "U1", "T2"}, true},
+        {"second address fails, mode 2", 2, u"B", u"A", {kPage1, kAddress2Fails}, kFirstLine,
+         {"T1", "U1", "T2", "U2"}, true},
+        {"first address fails, mode 1", 1, u"B", u"A", {kAddress1Fails, kPage2}, u"B\r\n",
+         {"U1"}, true},
+        {"walk fails before the second window", 0, u"B", u"A", {kPage1, kPage2},
+         u"B\r\n\r\nTitle One", {"T1"}, true, 2},
+        {"walk fails before any window", 0, u"B", u"A", {kPage1, kPage2}, u"B\r\n", {}, true, 1},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeSource source(c.pages);
+        source.fail_before = c.walk_fails_before;
+        Text result = u"whatever the host passed";
+        if (c.fails) {
+            EXPECT_THROW(ComposeReport(c.mode, c.before, c.after, result, source), Failure);
+        } else {
+            ComposeReport(c.mode, c.before, c.after, result, source);
+        }
+        EXPECT_EQ(ToUtf8(result), ToUtf8(c.expected));
+        EXPECT_EQ(source.log, c.reads);
+    }
+}
 
 TEST(FrameSiteLines, FramesLinesAsTheReportDoes) {
     const std::vector<Text> one{u"picked"};
@@ -161,61 +101,21 @@ TEST(FrameSiteLines, MatchesComposeReportForTheSameWindows) {
 }
 
 TEST(ComposeReport, SiteCountOverflowsAtThe32768thWindow) {
-    const auto compose = [](long windows, std::int16_t mode, TextView before, TextView after) {
-        RepeatingSource source(windows);
-        Text result;
-        ComposeReport(mode, before, after, result, source);
-        return result;
-    };
-    EXPECT_EQ(compose(32767, 3, u"B", u"A"), u"B\r\n\r\n\r\nA");
-    // Mode 0 also shows that the work stays linear in the number of windows.
-    EXPECT_EQ(compose(32767, 0, u"", u"").size(), 2 + 32767 * 3 + 4);
-
-    RepeatingSource source(32768);
+    FakeSource source(std::vector<Page>(32767, {u"t", u"u"}));
     Text result;
-    try {
-        ComposeReport(0, u"B", u"A", result, source);
-        FAIL() << "no overflow";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.code(), status::kOverflow);
-        EXPECT_NE(ToUtf8(f.description()).find("32767"), std::string::npos);
-    }
+    ComposeReport(3, u"B", u"A", result, source);
+    EXPECT_EQ(result, u"B\r\n\r\n\r\nA");
+    // Mode 0 also shows that the work stays linear in the number of windows.
+    ComposeReport(0, u"", u"", result, source);
+    EXPECT_EQ(result.size(), 2 + 32767 * 3 + 4);
+
+    source.pages.push_back({u"t", u"u"});
+    const Failure overflow = FailureOf([&] { ComposeReport(0, u"B", u"A", result, source); });
+    EXPECT_EQ(overflow.code(), status::kOverflow);
+    EXPECT_NE(ToUtf8(overflow.description()).find("32767"), std::string::npos);
     // The 32768th line went in before its count failed; no closing frame.
     EXPECT_EQ(result.size(), 3 + 32768 * 3);
     EXPECT_EQ(result.substr(result.size() - 4), u"t\r\nt");
-}
-
-TEST(ComposeReport, FailingReadLeavesWhatWasBuiltSoFar) {
-    struct Case {
-        const char* name;
-        std::int16_t mode;
-        int fail_title_of;    // 0: none
-        int fail_address_of;  // 0: none
-        int walk_fails_before;
-        Text expected;
-        std::vector<std::string> reads;
-    };
-    const Text kFirstLine = u"B\r\n\r\nTitle One - http://one.example/";
-    // clang-format off
-    const Case cases[] = {
-        {"second title, mode 2", 2, 2, 0, 0, kFirstLine, {"T1", "U1", "T2"}},
-        {"second address, mode 2", 2, 0, 2, 0, kFirstLine, {"T1", "U1", "T2", "U2"}},
-        {"first address, mode 1", 1, 0, 1, 0, u"B\r\n", {"U1"}},
-        {"walk before second window", 0, 0, 0, 2, u"B\r\n\r\nTitle One", {"T1"}},
-        {"walk before any window", 0, 0, 0, 1, u"B\r\n", {}},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        FakeSource source({kPage1, kPage2});
-        if (c.fail_title_of) source.windows[c.fail_title_of - 1].fail_title = true;
-        if (c.fail_address_of) source.windows[c.fail_address_of - 1].fail_address = true;
-        source.fail_before = c.walk_fails_before;
-        Text result = u"host text";
-        EXPECT_THROW(ComposeReport(c.mode, u"B", u"A", result, source), Failure);
-        EXPECT_EQ(ToUtf8(result), ToUtf8(c.expected));
-        EXPECT_EQ(source.log, c.reads);
-    }
 }
 
 TEST(ComposeReport, TextPassesThroughUnchanged) {
@@ -234,14 +134,14 @@ TEST(ComposeReport, TextPassesThroughUnchanged) {
 }
 
 TEST(FormatSiteLine, ModesOutsideZeroToTwoHaveNoLineAndReadNothing) {
-    std::vector<std::string> log;
-    FakeWindow window(1, u"t", u"u", log);
-    for (std::int16_t mode : {-32768, -1, 3, 32767}) EXPECT_FALSE(FormatSiteLine(window, mode));
-    EXPECT_THAT(log, IsEmpty());
-
-    EXPECT_EQ(FormatSiteLine(window, 2), u"t - u");
-    EXPECT_THAT(log, ElementsAre("T1", "U1"));
+    FakeSource source({Page{u"t", u"u"}});
+    source.EnumerateBrowserWindows([&](SiteWindow& window) {
+        for (std::int16_t mode : {-32768, -1, 3, 32767}) EXPECT_FALSE(FormatSiteLine(window, mode));
+        EXPECT_THAT(source.log, IsEmpty());
+        EXPECT_EQ(FormatSiteLine(window, 2), u"t - u");
+    });
+    EXPECT_THAT(source.log, ElementsAre("T1", "U1"));
 }
 
 }  // namespace
-}  // namespace tabulon
+}  // namespace tabulon::testing
