@@ -3,102 +3,96 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "ui_fakes.h"
+#include "core_fakes.h"
 
-namespace tabulon {
+namespace tabulon::testing {
 namespace {
 
 using ::testing::ElementsAre;
-using testing_ui::MemoryStore;
-using testing_ui::Page;
-using testing_ui::PageSource;
+using ::testing::IsEmpty;
 
-MemoryStore Settings(Text show, Text before = u"I'm currently browsing:", Text after = u"") {
+class PickerStateTest : public ::testing::Test {
+  protected:
+    // Loads the picker from these settings, over browser windows showing pages.
+    void Load(Text show, std::vector<Page> pages, Text before = u"I'm currently browsing:",
+              Text after = u"") {
+        store.values = {{u"Show", show}, {u"Before", before}, {u"After", after}};
+        source = FakeSource(std::move(pages));
+        picker.Load(store, source);
+    }
+    void ExpectButton(TextView caption, bool enabled) {
+        EXPECT_EQ(picker.buttonCaption(), caption);
+        EXPECT_EQ(picker.buttonEnabled(), enabled);
+    }
+
     MemoryStore store;
-    store.values[u"Show"] = std::move(show);
-    store.values[u"Before"] = std::move(before);
-    store.values[u"After"] = std::move(after);
-    return store;
-}
-
-TEST(PickerStateTest, StartsWithSendDisabledAndNoItems) {
+    FakeSource source;
     PickerState picker;
-    EXPECT_TRUE(picker.items().empty());
-    EXPECT_EQ(picker.buttonCaption(), u"&Send");
-    EXPECT_FALSE(picker.buttonEnabled());
+};
+
+TEST_F(PickerStateTest, StartsWithSendDisabledAndNoItems) {
+    EXPECT_THAT(picker.items(), IsEmpty());
+    ExpectButton(u"&Send", false);
     EXPECT_TRUE(picker.sPickedText.empty());
 }
 
-TEST(PickerStateTest, ListsOneLinePerWindowInTheShellsOrder) {
-    struct Case {
+TEST_F(PickerStateTest, ListsOneLinePerWindowInTheShellsOrder) {
+    const struct {
         const char* name;
         Text show;
         std::vector<Text> items;
-    };
-    const std::vector<Page> pages = {{u"Alpha", u"http://a.example/"},
-                                     {u"", u"http://b.example/"},
-                                     {u"Alpha", u"http://a.example/"}};
-    const Case cases[] = {
+    } cases[] = {
         {"titles", u" 0", {u"Alpha", u"", u"Alpha"}},
         {"addresses", u"1", {u"http://a.example/", u"http://b.example/", u"http://a.example/"}},
         {"both",
          u"2",
          {u"Alpha - http://a.example/", u" - http://b.example/", u"Alpha - http://a.example/"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        MemoryStore store = Settings(c.show);
-        PageSource source(pages);
-        PickerState picker;
-        picker.Load(store, source);
+        picker = {};
+        Load(c.show, {{u"Alpha", u"http://a.example/"},
+                      {u"", u"http://b.example/"},
+                      {u"Alpha", u"http://a.example/"}});
         EXPECT_EQ(picker.items(), c.items);
-        EXPECT_EQ(picker.buttonCaption(), u"&Send");
-        EXPECT_FALSE(picker.buttonEnabled());
+        ExpectButton(u"&Send", false);
     }
 }
 
-TEST(PickerStateTest, EmptyListOffersCancelAtOnce) {
-    struct Case {
+TEST_F(PickerStateTest, EmptyListOffersCancelAtOnce) {
+    const struct {
         const char* name;
         Text show;
         std::vector<Page> pages;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"no browser window", u"2", {}},
         {"mode with no line", u"3", {{u"A", u"http://a.example/"}, {u"B", u"http://b.example/"}}},
         {"negative mode", u"-1", {{u"A", u"http://a.example/"}}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        MemoryStore store = Settings(c.show);
-        PageSource source(c.pages);
-        PickerState picker;
+        picker = {};
         picker.sPickedText = u"earlier pick";
-        picker.Load(store, source);
+        Load(c.show, c.pages);
         EXPECT_THAT(picker.items(), ElementsAre(u"No Websites Available"));
-        EXPECT_EQ(picker.buttonCaption(), u"Cancel");
-        EXPECT_TRUE(picker.buttonEnabled());
-        EXPECT_EQ(source.reads, 0) << "no title or address is read";
+        ExpectButton(u"Cancel", true);
+        EXPECT_THAT(source.log, IsEmpty()) << "no title or address is read";
         EXPECT_EQ(picker.sPickedText, u"earlier pick") << "loading leaves the last pick";
 
-        // Cancel without a selection, then with the one item selected: no text either way.
+        // Cancel leaves no text, with nothing selected or with the one item selected,
+        // which keeps the button as it is.
         EXPECT_TRUE(picker.Press(picker.buttonCaption(), std::nullopt));
         EXPECT_EQ(picker.sPickedText, u"");
         picker.sPickedText = u"earlier pick";
-        // Selecting the one item keeps the button usable and its caption as it is.
         picker.Select(0);
-        EXPECT_TRUE(picker.buttonEnabled());
-        EXPECT_EQ(picker.buttonCaption(), u"Cancel");
+        ExpectButton(u"Cancel", true);
         EXPECT_TRUE(picker.Press(picker.buttonCaption(), 0));
         EXPECT_EQ(picker.sPickedText, u"");
     }
 }
 
-TEST(PickerStateTest, SelectionEnablesTheButton) {
-    MemoryStore store = Settings(u"0");
-    PageSource source(std::vector<Page>{{u"A", u"a"}, {u"B", u"b"}});
-    PickerState picker;
-    picker.Load(store, source);
+TEST_F(PickerStateTest, SelectionEnablesTheButton) {
+    Load(u"0", {{u"A", u"a"}, {u"B", u"b"}});
     picker.Select(1);
     EXPECT_TRUE(picker.buttonEnabled());
     picker.Select(std::nullopt);
@@ -109,13 +103,8 @@ TEST(PickerStateTest, SelectionEnablesTheButton) {
     }
 }
 
-TEST(PickerStateTest, PickFramesTheLineWithTheTextsReadAtLoad) {
-    MemoryStore store = Settings(u"2");
-    PageSource source(
-        std::vector<Page>{{u"One", u"http://1.example/"}, {u"Two", u"http://2.example/"}});
-    PickerState picker;
-    picker.Load(store, source);
-
+TEST_F(PickerStateTest, PickFramesTheLineWithTheTextsReadAtLoad) {
+    Load(u"2", {{u"One", u"http://1.example/"}, {u"Two", u"http://2.example/"}});
     // A change saved while the picker is open does not reach this pick.
     store.values[u"Before"] = u"changed";
     picker.Select(1);
@@ -123,19 +112,19 @@ TEST(PickerStateTest, PickFramesTheLineWithTheTextsReadAtLoad) {
     EXPECT_EQ(picker.sPickedText,
               u"I'm currently browsing:\r\n\r\nTwo - http://2.example/\r\n\r\n");
 
-    MemoryStore framed = Settings(u"1", u"Before\r\n", u"After");
-    PageSource one(std::vector<Page>{{u"One", u"http://1.example/"}});
     picker.Reset();
-    picker.Load(framed, one);
+    Load(u"1", {{u"One", u"http://1.example/"}}, u"Before\r\n", u"After");
     ASSERT_TRUE(picker.Press(u"&Send", 0));
     EXPECT_EQ(picker.sPickedText, u"Before\r\n\r\n\r\nhttp://1.example/\r\n\r\nAfter");
 }
 
-TEST(PickerStateTest, OnlyTheExactCaptionCancels) {
-    MemoryStore store = Settings(u"0");
-    PageSource source(std::vector<Page>{{u"Page", u"p"}});
-    PickerState picker;
-    picker.Load(store, source);
+TEST_F(PickerStateTest, SendNeedsAnItemAndOnlyTheExactCaptionCancels) {
+    picker.sPickedText = u"earlier pick";
+    Load(u"0", {{u"Page", u"p"}});
+    EXPECT_FALSE(picker.Press(u"&Send", std::nullopt));
+    EXPECT_FALSE(picker.Press(u"&Send", 1));
+    EXPECT_EQ(picker.sPickedText, u"earlier pick") << "the window stays, with the last pick";
+
     for (TextView caption : {u"cancel", u"CANCEL", u"Cancel ", u"&Send"}) {
         SCOPED_TRACE(ToUtf8(caption));
         picker.sPickedText.clear();
@@ -144,56 +133,28 @@ TEST(PickerStateTest, OnlyTheExactCaptionCancels) {
     }
 }
 
-TEST(PickerStateTest, PressWithNothingSelectedKeepsTheWindowAndTheLastPick) {
-    MemoryStore store = Settings(u"0");
-    PageSource source(std::vector<Page>{{u"Page", u"p"}});
-    PickerState picker;
-    picker.sPickedText = u"earlier pick";
-    picker.Load(store, source);
-    EXPECT_FALSE(picker.Press(u"&Send", std::nullopt));
-    EXPECT_FALSE(picker.Press(u"&Send", 1));
-    EXPECT_EQ(picker.sPickedText, u"earlier pick");
+TEST_F(PickerStateTest, LoadFailuresPropagateAndOfferNoCancel) {
+    EXPECT_THROW(Load(u"abc", {{u"Page", u"p"}}), Failure);
+    EXPECT_THAT(source.log, IsEmpty());
+    EXPECT_THAT(picker.items(), IsEmpty());
+
+    const Failure failure = FailureOf([&] {
+        Load(u"0", {{u"First", u"1"}, {u"Second", u"2", true}});
+    });
+    EXPECT_EQ(failure.code(), status::kTypeMismatch);
+    EXPECT_THAT(picker.items(), ElementsAre(u"First"));
+    ExpectButton(u"&Send", false);
 }
 
-TEST(PickerStateTest, LoadFailuresPropagateAndOfferNoCancel) {
-    {
-        MemoryStore store = Settings(u"abc");
-        PageSource source(std::vector<Page>{{u"Page", u"p"}});
-        PickerState picker;
-        EXPECT_THROW(picker.Load(store, source), Failure);
-        EXPECT_EQ(source.reads, 0);
-        EXPECT_TRUE(picker.items().empty());
-    }
-    {
-        MemoryStore store = Settings(u"0");
-        PageSource source(std::vector<Page>{{u"First", u"1"}, {u"Second", u"2"}});
-        source.fail_at = 2;
-        PickerState picker;
-        try {
-            picker.Load(store, source);
-            FAIL() << "the load should fail";
-        } catch (const Failure& f) {
-            EXPECT_EQ(f.code(), status::kTypeMismatch);
-        }
-        EXPECT_THAT(picker.items(), ElementsAre(u"First"));
-        EXPECT_EQ(picker.buttonCaption(), u"&Send");
-        EXPECT_FALSE(picker.buttonEnabled());
-    }
-}
-
-TEST(PickerStateTest, ResetStartsAFreshOpeningButKeepsThePick) {
-    MemoryStore store = Settings(u"2");
-    PageSource none;
-    PickerState picker;
-    picker.Load(store, none);
+TEST_F(PickerStateTest, ResetStartsAFreshOpeningButKeepsThePick) {
+    Load(u"2", {});
     picker.Press(picker.buttonCaption(), std::nullopt);
     picker.sPickedText = u"kept";
     picker.Reset();
-    EXPECT_TRUE(picker.items().empty());
-    EXPECT_EQ(picker.buttonCaption(), u"&Send");
-    EXPECT_FALSE(picker.buttonEnabled());
+    EXPECT_THAT(picker.items(), IsEmpty());
+    ExpectButton(u"&Send", false);
     EXPECT_EQ(picker.sPickedText, u"kept");
 }
 
 }  // namespace
-}  // namespace tabulon
+}  // namespace tabulon::testing
