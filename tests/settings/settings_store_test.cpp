@@ -1,34 +1,33 @@
 #include "settings/settings_store.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "common/failure.h"
-#include "memory_settings_store.h"
+#include "core_fakes.h"
 
 namespace tabulon::testing {
 namespace {
 
-using Writes = std::vector<std::pair<Text, Text>>;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 TEST(SeedSettingsTest, FirstRunWritesTheThreeDefaultsInOrder) {
-    MemorySettingsStore store;
+    MemoryStore store;
     SeedSettings(store);
-    EXPECT_EQ(store.writes,
-              (Writes{{u"Show", u"2"}, {u"Before", u"I'm currently browsing:"}, {u"After", u""}}));
+    EXPECT_THAT(store.writes, ElementsAre("Show=2", "Before=I'm currently browsing:", "After="));
     EXPECT_EQ(ReadDisplayMode(store), 2);
 
     store.writes.clear();
     SeedSettings(store);
-    EXPECT_TRUE(store.writes.empty());
+    EXPECT_THAT(store.writes, IsEmpty());
 }
 
 TEST(SeedSettingsTest, OnlyAnEmptyShowCountsAsFirstRun) {
-    struct Case {
+    const struct {
         const char* name;
         std::map<Text, Text> before;
         bool seeds;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"Show only, others absent", {{u"Show", u"0"}}, false},
         {"Show as the options dialog writes it", {{u"Show", u" 0"}, {u"Before", u"x"}}, false},
         {"Show that is no number", {{u"Show", u"abc"}}, false},
@@ -36,32 +35,27 @@ TEST(SeedSettingsTest, OnlyAnEmptyShowCountsAsFirstRun) {
         {"Show empty, others set", {{u"Show", u""}, {u"Before", u"b"}, {u"After", u"a"}}, true},
         {"Show absent, others set", {{u"Before", u"b"}, {u"After", u"a"}}, true},
     };
-    for (const Case& c : cases) {
+    const std::map<Text, Text> seeded{
+        {u"Show", u"2"}, {u"Before", u"I'm currently browsing:"}, {u"After", u""}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        MemorySettingsStore store;
+        MemoryStore store;
         store.values = c.before;
         SeedSettings(store);
-        if (c.seeds) {
-            EXPECT_EQ(store.writes.size(), 3u);
-            EXPECT_EQ(store.values, (std::map<Text, Text>{{u"Show", u"2"},
-                                                          {u"Before", u"I'm currently browsing:"},
-                                                          {u"After", u""}}));
-        } else {
-            EXPECT_TRUE(store.writes.empty());
-            EXPECT_EQ(store.values, c.before);
-        }
+        EXPECT_EQ(store.writes.size(), c.seeds ? 3u : 0u);
+        EXPECT_EQ(store.values, c.seeds ? seeded : c.before);
     }
 }
 
 TEST(SeedSettingsTest, AFailingWriteEndsSeeding) {
-    MemorySettingsStore store;
-    store.fail_writes = true;
+    MemoryStore store;
+    store.refuse_key = u"Show";
     EXPECT_THROW(SeedSettings(store), Failure);
     EXPECT_TRUE(store.values.empty());
 }
 
 TEST(SettingsTest, TextsComeBackExactlyAsWritten) {
-    MemorySettingsStore store;
+    MemoryStore store;
     const Text before = u"  two\r\nlines  \t";
     WriteSetting(store, kBeforeKey, before);
     EXPECT_EQ(ReadSetting(store, kBeforeKey), before);
@@ -69,19 +63,13 @@ TEST(SettingsTest, TextsComeBackExactlyAsWritten) {
 }
 
 TEST(SettingsTest, DisplayModeIsReadAfreshEachTime) {
-    MemorySettingsStore store;
+    MemoryStore store;
     WriteSetting(store, kShowKey, u" 1");
     EXPECT_EQ(ReadDisplayMode(store), 1);
     WriteSetting(store, kShowKey, u"-1");
     EXPECT_EQ(ReadDisplayMode(store), -1);
-
     WriteSetting(store, kShowKey, u"abc");
-    try {
-        ReadDisplayMode(store);
-        ADD_FAILURE() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.code(), status::kTypeMismatch);
-    }
+    EXPECT_EQ(FailureOf([&] { ReadDisplayMode(store); }).code(), status::kTypeMismatch);
     store.values.erase(u"Show");
     EXPECT_THROW(ReadDisplayMode(store), Failure);
 }
