@@ -1,10 +1,13 @@
-// Recognising typed commands and the published command table.
+#include "plugin/command_table.h"
+
 #include <gtest/gtest.h>
 
-#include "plugin/command_table.h"
+#include <vector>
 
 namespace tabulon {
 namespace {
+
+using namespace std::literals;
 
 TEST(CommandTable, PublishedRowsByIndex) {
     const struct {
@@ -27,42 +30,26 @@ TEST(CommandTable, PublishedRowsByIndex) {
 
 TEST(CommandTable, MatchesWholeCommandsWithoutRegardToCase) {
     const struct {
-        const char16_t* typed;
         std::optional<Command> expected;
-    } cases[] = {
-        {u"/xweb", Command::kPickWebsite},
-        {u"/XWEB", Command::kPickWebsite},
-        {u"/xWeB", Command::kPickWebsite},
-        {u"/xweball", Command::kAllWebsites},
-        {u"/XWEBALL", Command::kAllWebsites},
-        {u"/xweboptions", Command::kOptions},
-        {u"/XWebOptions", Command::kOptions},
-        {u"/xwebabout", Command::kAbout},
-        {u"/XWEBABOUT", Command::kAbout},
-        // Whole strings only: no prefix match, no trimming, the slash is required.
-        {u"/xweb ", std::nullopt},
-        {u" /xweb", std::nullopt},
-        {u"/xweball ", std::nullopt},
-        {u"xweball", std::nullopt},
-        {u"xweb", std::nullopt},
-        {u"/xwe", std::nullopt},
-        {u"/xwebal", std::nullopt},
-        {u"/xweballx", std::nullopt},
-        {u"//xweb", std::nullopt},
-        {u"\\xweb", std::nullopt},
-        {u"/xweb\r\n", std::nullopt},
-        {u"", std::nullopt},
-        {u"/", std::nullopt},
+        std::vector<TextView> typed;
+    } groups[] = {
+        {Command::kPickWebsite, {u"/xweb", u"/XWEB", u"/xWeB"}},
+        {Command::kAllWebsites, {u"/xweball", u"/XWEBALL"}},
+        {Command::kOptions, {u"/xweboptions", u"/XWebOptions"}},
+        {Command::kAbout, {u"/xwebabout", u"/XWEBABOUT"}},
+        // Whole texts only: no prefix match, no trimming, the slash is required, and a NUL
+        // is part of the text, not its end.
+        {std::nullopt,
+         {u"/xweb ", u" /xweb", u"/xweball ", u"xweball", u"xweb", u"/xwe", u"/xwebal",
+          u"/xweballx", u"//xweb", u"\\xweb", u"/xweb\r\n", u"", u"/", u"/xweb\0all"sv,
+          u"/xweb\0"sv}},
         // Letters outside ASCII never stand in for the command's letters.
-        {u"/xw\u00c9b", std::nullopt},
-        {u"/xweb\u0130", std::nullopt},
-        {u"/\uff58web", std::nullopt},
+        {std::nullopt, {u"/xw\u00c9b", u"/xweb\u0130", u"/\uff58web"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(MatchCommand(c.typed), c.expected) << ToUtf8(c.typed);
-
-    // A NUL inside the text is part of it, not its end.
-    EXPECT_EQ(MatchCommand(TextView(u"/xweb\0all", 9)), std::nullopt);
-    EXPECT_EQ(MatchCommand(TextView(u"/xweb\0", 6)), std::nullopt);
+    for (const auto& group : groups) {
+        for (TextView typed : group.typed)
+            EXPECT_EQ(MatchCommand(typed), group.expected) << ToUtf8(typed);
+    }
 }
 
 }  // namespace
