@@ -10,9 +10,15 @@
 #include "common/failure.h"
 
 namespace tabulon {
+
+void PrintTo(const BrowserPage& page, std::ostream* out) {
+    *out << '"' << ToUtf8(page.title) << "\" at \"" << ToUtf8(page.address) << '"';
+}
+
 namespace {
 
 using namespace msaa;
+using enum BrowserFamily;
 
 // A tree written as data; its elements count their role reads and can be made to fail.
 struct Node {
@@ -73,14 +79,6 @@ Node Tab(Text title, bool selected) {
     return N(kRolePageTab).Name(std::move(title)).State(selected ? kStateSelected : 0);
 }
 
-}  // namespace
-
-void PrintTo(const BrowserPage& page, std::ostream* out) {
-    *out << '"' << ToUtf8(page.title) << "\" at \"" << ToUtf8(page.address) << '"';
-}
-
-namespace {
-
 struct Case {
     const char* name;
     BrowserFamily family;
@@ -102,8 +100,6 @@ std::optional<BrowserPage> Find(const Node& root, BrowserFamily family,
 }
 
 TEST(BrowserPageTest, ShapesOfTheBrowsersOwnTrees) {
-    constexpr auto kChromium = BrowserFamily::kChromium;
-    constexpr auto kFirefox = BrowserFamily::kFirefox;
     const std::vector<Case> cases = {
         {"Chromium: the document gives title and address", kChromium,
          N(kClient, {N(kRoleToolBar, {ChromiumBar(u"example.com")}),
@@ -179,19 +175,18 @@ TEST(BrowserPageTest, TheWalkStaysWithinItsLimitsAndStopsWhenDone) {
     for (int i = 0; i < 100; ++i) deep = N(kGrouping, {std::move(deep)});
 
     std::size_t reads = 0;
-    EXPECT_EQ(Find(N(kClient, {wide, ChromiumBar(u"a.example")}), BrowserFamily::kChromium, &reads),
-              std::nullopt);
+    EXPECT_EQ(Find(N(kClient, {wide, ChromiumBar(u"a.example")}), kChromium, &reads), std::nullopt);
     EXPECT_LE(reads, WalkLimits{}.elements);
 
-    EXPECT_EQ(Find(N(kClient, {deep}), BrowserFamily::kChromium, &reads), std::nullopt);
+    EXPECT_EQ(Find(N(kClient, {deep}), kChromium, &reads), std::nullopt);
     EXPECT_LE(reads, static_cast<std::size_t>(WalkLimits{}.depth) + 1);
-    EXPECT_EQ(Find(N(kClient, {deep}), BrowserFamily::kChromium, nullptr, {200, 2000}),
+    EXPECT_EQ(Find(N(kClient, {deep}), kChromium, nullptr, {200, 2000}),
               Page(u"Window title - Browser", u"deep.example"));
 
     // Once the bar and the document are found, nothing more is read.
-    EXPECT_EQ(Find(N(kClient, {ChromiumBar(u"a"), Doc(u"A", u"https://a/"), wide}),
-                   BrowserFamily::kChromium, &reads),
-              Page(u"A", u"https://a/"));
+    EXPECT_EQ(
+        Find(N(kClient, {ChromiumBar(u"a"), Doc(u"A", u"https://a/"), wide}), kChromium, &reads),
+        Page(u"A", u"https://a/"));
     EXPECT_EQ(reads, 3u);
 }
 
