@@ -42,7 +42,8 @@ struct Page {
 
 // Browser windows showing pages, in order. Every read is logged ("T1" is the title
 // of window 1, "U1" its address); fail_before makes the walk fail before that window.
-class FakeSource : public BrowserWindowSource {
+// The source stands in for each window in turn.
+class FakeSource : public BrowserWindowSource, SiteWindow {
   public:
     explicit FakeSource(std::vector<Page> shown = {}) : pages(std::move(shown)) {}
 
@@ -51,30 +52,24 @@ class FakeSource : public BrowserWindowSource {
     std::size_t fail_before = 0;
 
     void EnumerateBrowserWindows(const std::function<void(SiteWindow&)>& visit) override {
-        for (std::size_t i = 0; i < pages.size(); ++i) {
-            if (fail_before == i + 1) throw Failure(status::kFail, u"The walk failed.");
-            Window window(*this, i);
-            visit(window);
+        for (current_ = 0; current_ < pages.size(); ++current_) {
+            if (fail_before == current_ + 1) throw Failure(status::kFail, u"The walk failed.");
+            visit(*this);
         }
     }
 
   private:
-    class Window : public SiteWindow {
-      public:
-        Window(FakeSource& source, std::size_t index) : source_(source), index_(index) {}
-        Text Title() override { return Read('T', &Page::title, &Page::fail_title); }
-        Text Address() override { return Read('U', &Page::address, &Page::fail_address); }
+    Text Title() override { return Read('T', pages[current_].title, pages[current_].fail_title); }
+    Text Address() override {
+        return Read('U', pages[current_].address, pages[current_].fail_address);
+    }
+    Text Read(char what, const Text& value, bool fails) {
+        log.push_back(what + std::to_string(current_ + 1));
+        if (fails) throw Failure(status::kTypeMismatch, u"The window cannot be read.");
+        return value;
+    }
 
-      private:
-        Text Read(char what, Text Page::*field, bool Page::*fails) {
-            source_.log.push_back(what + std::to_string(index_ + 1));
-            const Page& page = source_.pages[index_];
-            if (page.*fails) throw Failure(status::kTypeMismatch, u"The window cannot be read.");
-            return page.*field;
-        }
-        FakeSource& source_;
-        std::size_t index_;
-    };
+    std::size_t current_ = 0;
 };
 
 // The Failure that call throws; a test failure when it throws none.
