@@ -36,10 +36,7 @@ struct Node {
 };
 
 Node N(long role, std::vector<Node> children = {}) {
-    Node node;
-    node.role = role;
-    node.children = std::move(children);
-    return node;
+    return {role, 0, {}, {}, {}, std::move(children)};
 }
 
 constexpr long kClient = 0x0A, kGrouping = 0x14, kPageTabList = 0x3C, kPane = 0x10;
