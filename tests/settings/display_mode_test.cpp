@@ -61,44 +61,34 @@ TEST(DisplayModeTest, EveryValueSurvivesFormatAndParse) {
 }
 
 TEST(DisplayModeTest, FormatReservesThePlaceOfTheSign) {
-    EXPECT_EQ(FormatDisplayMode(0), u" 0");
-    EXPECT_EQ(FormatDisplayMode(1), u" 1");
-    EXPECT_EQ(FormatDisplayMode(2), u" 2");
-    EXPECT_EQ(FormatDisplayMode(-1), u"-1");
-    EXPECT_EQ(FormatDisplayMode(32767), u" 32767");
-    EXPECT_EQ(FormatDisplayMode(-32768), u"-32768");
+    const std::pair<std::int16_t, TextView> cases[] = {
+        {0, u" 0"}, {1, u" 1"}, {2, u" 2"}, {-1, u"-1"}, {32767, u" 32767"}, {-32768, u"-32768"}};
+    for (const auto& [mode, text] : cases) EXPECT_EQ(FormatDisplayMode(mode), text) << mode;
 }
 
-Failure ConvertFailure(TextView text) {
-    return FailureOf([&] { ConvertDisplayMode(text); });
-}
-
-TEST(DisplayModeTest, FailureNamesTheSettingAndItsText) {
+TEST(DisplayModeTest, FailureNamesTheSettingAndShowsItsTextSafely) {
     EXPECT_EQ(ConvertDisplayMode(u" 2"), 2);
-
-    const Failure not_a_number = ConvertFailure(u"abc");
-    EXPECT_EQ(not_a_number.code(), status::kTypeMismatch);
-    EXPECT_EQ(not_a_number.description(),
-              u"The setting \"Show\" holds \"abc\", which is not a whole number from -32768 to "
-              u"32767.");
-
-    const Failure too_big = ConvertFailure(u"32768");
-    EXPECT_EQ(too_big.code(), status::kOverflow);
-    EXPECT_NE(too_big.description().find(u"\"32768\""), Text::npos);
-
-    EXPECT_EQ(ConvertFailure(u"").description(),
-              u"The setting \"Show\" holds \"\", which is not a whole number from -32768 to "
-              u"32767.");
-}
-
-TEST(DisplayModeTest, FailureShowsHostileTextsSafely) {
-    const Failure with_controls = ConvertFailure(u"1\0\r\n\u202E2"sv);
-    EXPECT_NE(with_controls.description().find(u"\"1\\u0000\\u000D\\u000A\\u202E2\""), Text::npos)
-        << Shown(with_controls.description());
-
-    const Failure very_long = ConvertFailure(Text(1000000, u'x'));
-    EXPECT_LT(very_long.description().size(), 200u);
-    EXPECT_NE(very_long.description().find(Text(kShownTextLimit, u'x') + u"...\""), Text::npos);
+    const Text very_long(1000000, u'x');
+    const struct {
+        TextView text;
+        std::int32_t code;
+        Text shown;
+    } cases[] = {
+        {u"abc", status::kTypeMismatch, u"abc"},
+        {u"", status::kTypeMismatch, u""},
+        {u"32768", status::kOverflow, u"32768"},
+        {u"1\0\r\n\u202E2"sv, status::kTypeMismatch, u"1\\u0000\\u000D\\u000A\\u202E2"},
+        {very_long, status::kTypeMismatch, Text(kShownTextLimit, u'x') + u"..."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Shown(c.text));
+        const Failure failure = FailureOf([&] { ConvertDisplayMode(c.text); });
+        EXPECT_EQ(failure.code(), c.code);
+        EXPECT_EQ(failure.description(),
+                  u"The setting \"Show\" holds \"" + c.shown +
+                      u"\", which is not a whole number from -32768 to 32767.");
+        EXPECT_LT(failure.description().size(), 200u);
+    }
 }
 
 TEST(ShownTextTest, KeepsPrintableTextAndCutsOnlyWholeCharacters) {
