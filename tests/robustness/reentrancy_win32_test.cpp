@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,13 @@ struct Record {
     HRESULT scode = S_OK;
     bool result = false;
     Text text;
+    bool operator==(const Record&) const = default;
 };
+void PrintTo(const Record& r, std::ostream* os) {
+    *os << std::hex << r.hr << " (" << r.scode << ") " << r.result << " \"" << ToUtf8(r.text)
+        << '"';
+}
+const Record kRefused{DISP_E_EXCEPTION, kBusy, false, u"kept"};
 
 // What the helper window works with; one test at a time.
 struct Context {
@@ -133,27 +140,15 @@ TEST_F(Reentrancy, CommandsFromInsideEachWindow) {
         g_context.nested.clear();
         g_context.closed.assign(4, false);
         PostMessageW(helper_, kRunNested, 0, 0);
-        const Record r = Send(plugin_, kCommands[outer].text);
-
-        EXPECT_EQ(r.hr, S_OK) << ToUtf8(r.text);
-        EXPECT_TRUE(r.result);
-        EXPECT_EQ(r.text, u"") << "the picker was closed without a pick";
+        EXPECT_EQ(Send(plugin_, kCommands[outer].text), (Record{S_OK, S_OK, true, u""}))
+            << "the picker was closed without a pick";
         ASSERT_EQ(g_context.nested.size(), 4u);
         for (int i = 0; i < 4; ++i) {
             SCOPED_TRACE(ToUtf8(kCommands[i].text));
-            const Record& n = g_context.nested[i];
-            if (i == outer) {
-                EXPECT_EQ(n.hr, DISP_E_EXCEPTION);
-                EXPECT_EQ(n.scode, kBusy);
-                EXPECT_FALSE(n.result);
-                EXPECT_EQ(n.text, u"kept");
-            } else {
-                EXPECT_EQ(n.hr, S_OK);
-                EXPECT_TRUE(n.result);
-                EXPECT_EQ(n.text, i == 1 ? Text(kReport) : Text());
-                if (kCommands[i].caption) {
-                    EXPECT_TRUE(g_context.closed[i]) << "it was shown";
-                }
+            EXPECT_EQ(g_context.nested[i],
+                      (i == outer ? kRefused : Record{S_OK, S_OK, true, i == 1 ? kReport : u""}));
+            if (i != outer && kCommands[i].caption) {
+                EXPECT_TRUE(g_context.closed[i]) << "it was shown";
             }
         }
         EXPECT_TRUE(g_context.closed[outer]);

@@ -18,21 +18,30 @@ namespace tabulon::testing {
 namespace {
 
 namespace shell = testshell;
-using late_bound::Outcome;
+using Damage = std::function<void(shell::Scenario&)>;
 
-constexpr char16_t kBrowser[] = u"C:\\Program Files\\Internet Explorer";
-
-shell::Window Site(int n) {
+Text Number(int n) {
     const std::string digits = std::to_string(n);
-    const Text number(digits.begin(), digits.end());
-    return shell::Page(kBrowser, u"T" + number, u"U" + number);
+    return Text(digits.begin(), digits.end());
 }
 
 std::vector<shell::Window> Sites(int count) {
     std::vector<shell::Window> windows;
     windows.reserve(count);
-    for (int n = 1; n <= count; ++n) windows.push_back(Site(n));
+    for (int n = 1; n <= count; ++n)
+        windows.push_back(shell::Page(u"C:\\Program Files\\Internet Explorer", u"T" + Number(n),
+                                      u"U" + Number(n)));
     return windows;
+}
+
+// Property `property` of the window at index w reads as value.
+Damage Set(shell::Value shell::Window::*property, size_t w, shell::Value value) {
+    return [=](shell::Scenario& s) { s.windows[w].*property = value; };
+}
+
+// Window `closing` (1-based) closes once window `after` had `property` read.
+Damage Close(int closing, int after, shell::Property property) {
+    return [=](shell::Scenario& s) { s.closings = {{closing, after, property}}; };
 }
 
 class HostileShell : public InitializedPluginTest {
@@ -42,10 +51,9 @@ class HostileShell : public InitializedPluginTest {
         StoreSetting(L"Before", u"B");
         StoreSetting(L"After", u"A");
     }
-    using Result = CommandResult;
-    Result Run(shell::Scenario scenario) {
+    CommandResult Run(shell::Scenario scenario) {
         shell::SetScenario(std::move(scenario));
-        Result r = SendCommand(plugin_, u"/xweball", u"passed");
+        CommandResult r = SendCommand(plugin_, u"/xweball", u"passed");
         // Every window, enumerator and collection of this walk is released; only the
         // plugin object's shell stays.
         const shell::Counters counters = shell::ReadCounters();
@@ -56,57 +64,40 @@ class HostileShell : public InitializedPluginTest {
 };
 
 TEST_F(HostileShell, MisbehavingWindowsAndEnumerators) {
+    using shell::Value;
+    using W = shell::Window;
     const Text w1 = u"B\r\n\r\nT1 - U1";
     const Text all = u"B\r\n\r\nT1 - U1\r\nT2 - U2\r\nT3 - U3\r\n\r\nA";
     const HRESULT kOwn = static_cast<HRESULT>(0x80041234);
-    struct Case {
+    const Value failing = Value::Failing(E_FAIL);
+    const struct {
         const char* what;
-        std::function<void(shell::Scenario&)> damage;
+        Damage damage;
         HRESULT scode;  // S_OK: the command works
         Text text;
-    };
-    const Case cases[] = {
-        {"first Path fails", [](auto& s) { s.windows[0].path = shell::Value::Failing(E_FAIL); },
-         E_FAIL, u"B\r\n"},
-        {"Path fails", [](auto& s) { s.windows[1].path = shell::Value::Failing(E_FAIL); }, E_FAIL,
+    } cases[] = {
+        {"first Path fails", Set(&W::path, 0, failing), E_FAIL, u"B\r\n"},
+        {"Path fails", Set(&W::path, 1, failing), E_FAIL, w1},
+        {"address fails", Set(&W::address, 1, failing), E_FAIL, w1},
+        {"last Path fails", Set(&W::path, 2, failing), E_FAIL, u"B\r\n\r\nT1 - U1\r\nT2 - U2"},
+        {"title raises an exception", Set(&W::title, 1, Value::Failing(kOwn, u"gone away")), kOwn,
          w1},
-        {"address fails", [](auto& s) { s.windows[1].address = shell::Value::Failing(E_FAIL); },
-         E_FAIL, w1},
-        {"last Path fails", [](auto& s) { s.windows[2].path = shell::Value::Failing(E_FAIL); },
-         E_FAIL, u"B\r\n\r\nT1 - U1\r\nT2 - U2"},
-        {"title raises an exception",
-         [&](auto& s) { s.windows[1].title = shell::Value::Failing(kOwn, u"gone away"); }, kOwn,
-         w1},
-        {"Path is Empty", [](auto& s) { s.windows[1].path = shell::Value::Empty(); }, S_OK, all},
-        {"Path is a NULL BSTR", [](auto& s) { s.windows[1].path = shell::Value::NullBstr(); }, S_OK,
-         all},
+        {"Path is Empty", Set(&W::path, 1, Value::Empty()), S_OK, all},
+        {"Path is a NULL BSTR", Set(&W::path, 1, Value::NullBstr()), S_OK, all},
         {"title is a number, address a NULL BSTR",
          [](auto& s) {
-             s.windows[1].title = shell::Value::I4(42);
-             s.windows[1].address = shell::Value::NullBstr();
+             s.windows[1].title = Value::I4(42);
+             s.windows[1].address = Value::NullBstr();
          },
          S_OK, u"B\r\n\r\nT1 - U1\r\n42 - \r\nT3 - U3\r\n\r\nA"},
-        {"title is Null", [](auto& s) { s.windows[1].title = shell::Value::Null(); },
-         DISP_E_TYPEMISMATCH, w1},
-        {"Path is Null", [](auto& s) { s.windows[1].path = shell::Value::Null(); },
-         DISP_E_TYPEMISMATCH, w1},
-        {"address is Null", [](auto& s) { s.windows[1].address = shell::Value::Null(); },
-         DISP_E_TYPEMISMATCH, w1},
-        {"W2 closes before it is reached",
-         [](auto& s) {
-             s.closings = {{2, 1, shell::Property::kPath}};
-         },
-         S_OK, u"B\r\n\r\nT1 - U1\r\nT3 - U3\r\n\r\nA"},
-        {"W2 closes while it is read",
-         [](auto& s) {
-             s.closings = {{2, 2, shell::Property::kPath}};
-         },
-         RPC_E_DISCONNECTED, w1},
-        {"W3 closes after the last read of W2",
-         [](auto& s) {
-             s.closings = {{3, 2, shell::Property::kLocationUrl}};
-         },
-         S_OK, u"B\r\n\r\nT1 - U1\r\nT2 - U2\r\n\r\nA"},
+        {"title is Null", Set(&W::title, 1, Value::Null()), DISP_E_TYPEMISMATCH, w1},
+        {"Path is Null", Set(&W::path, 1, Value::Null()), DISP_E_TYPEMISMATCH, w1},
+        {"address is Null", Set(&W::address, 1, Value::Null()), DISP_E_TYPEMISMATCH, w1},
+        {"W2 closes before it is reached", Close(2, 1, shell::Property::kPath), S_OK,
+         u"B\r\n\r\nT1 - U1\r\nT3 - U3\r\n\r\nA"},
+        {"W2 closes while it is read", Close(2, 2, shell::Property::kPath), RPC_E_DISCONNECTED, w1},
+        {"W3 closes after the last read of W2", Close(3, 2, shell::Property::kLocationUrl), S_OK,
+         u"B\r\n\r\nT1 - U1\r\nT2 - U2\r\n\r\nA"},
         {"Next fails",
          [&](auto& s) {
              s.next_fails_at = 2;
@@ -117,12 +108,12 @@ TEST_F(HostileShell, MisbehavingWindowsAndEnumerators) {
         {"Windows() fails", [](auto& s) { s.windows_call = E_OUTOFMEMORY; }, E_OUTOFMEMORY,
          u"B\r\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         shell::Scenario scenario;
         scenario.windows = Sites(3);
         c.damage(scenario);
-        const Result r = Run(scenario);
+        const CommandResult r = Run(scenario);
         if (c.scode == S_OK) {
             EXPECT_EQ(r.outcome.hr, S_OK) << ToUtf8(r.outcome.description);
             EXPECT_TRUE(r.outcome.Boolean());
@@ -144,13 +135,9 @@ TEST_F(HostileShell, TheSiteCountOverflowsAt32768) {
         SCOPED_TRACE(count);
         shell::Scenario scenario;
         scenario.windows = Sites(count);
-        const Result r = Run(scenario);
+        const CommandResult r = Run(scenario);
         Text lines = u"B\r\n";
-        for (int n = 1; n <= count; ++n) {
-            const std::string digits = std::to_string(n);
-            lines += u"\r\nT";
-            lines.append(digits.begin(), digits.end());
-        }
+        for (int n = 1; n <= count; ++n) lines += u"\r\nT" + Number(n);
         if (count == 32767) {
             ASSERT_EQ(r.outcome.hr, S_OK) << ToUtf8(r.outcome.description);
             EXPECT_TRUE(r.text == lines + u"\r\n\r\nA") << r.text.size();
