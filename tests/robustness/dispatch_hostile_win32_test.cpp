@@ -254,11 +254,11 @@ TEST_F(HostileDispatch, InOutStringsByValueLeaveTheCallersStringAlone) {
     for (const Method& m : methods_) {
         SCOPED_TRACE(Utf8(m.name));
         Args args;
-        std::vector<BSTR> passed;
+        std::vector<std::pair<size_t, BSTR>> passed;  // where in args, and the caller's string
         for (const Formal& f : m.params) {
             if (f.byref && f.vt == VT_BSTR) {
                 args.String(u"caller's own text");
-                passed.push_back(args[args.size() - 1].bstrVal);
+                passed.emplace_back(args.size() - 1, args[args.size() - 1].bstrVal);
             } else {
                 Good(args, f);
             }
@@ -266,16 +266,11 @@ TEST_F(HostileDispatch, InOutStringsByValueLeaveTheCallersStringAlone) {
         if (passed.empty()) continue;
         Invoke(m.id, args);
         ExpectWorked();
-        size_t k = 0;
-        for (size_t i = 0; i < args.size(); ++i) {
-            const VARIANTARG& a = args[i];
-            if (a.vt != VT_BSTR || k >= passed.size() || a.bstrVal != passed[k]) continue;
-            EXPECT_EQ(Bstr::View(a.bstrVal), u"caller's own text");
-            ++k;
-        }
-        EXPECT_EQ(k, passed.size()) << "every by-value string is still the caller's";
-        // A freed string would come straight back from the allocator's cache.
-        for (BSTR s : passed) {
+        for (const auto& [i, s] : passed) {
+            EXPECT_EQ(args[i].vt, VT_BSTR);
+            EXPECT_EQ(args[i].bstrVal, s) << "the by-value string is still the caller's";
+            EXPECT_EQ(Bstr::View(s), u"caller's own text");
+            // A freed string would come straight back from the allocator's cache.
             const Bstr probe(u"caller's own text");
             EXPECT_NE(probe.get(), s) << "the caller's string was freed";
         }
