@@ -6,9 +6,8 @@
 
 #include <vector>
 
-#include "common/unique_handle_win32.h"
-
 #include "common/text.h"
+#include "common/unique_handle_win32.h"
 #include "ui/form_spec_win32.h"
 
 namespace tabulon {
